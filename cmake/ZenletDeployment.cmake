@@ -1,0 +1,30 @@
+# Deployment constants of the add-in. Each one can be overridden at configure time
+# (-DZENLET_API_HOST=...); the generated header is the only place the code reads them from.
+set(ZENLET_API_KEY "0150d6925355f74dff20415d3695ae34" CACHE STRING "API key: 32 lowercase hex characters")
+set(ZENLET_APP_SECRET "0ae64b3db17cba5900506b4a3e821d48" CACHE STRING "Application secret: 32 lowercase hex characters")
+set(ZENLET_API_HOST "api.facebook.com" CACHE STRING "Host name of the REST API server")
+set(ZENLET_API_PORT "80" CACHE STRING "TCP port of the REST API server")
+set(ZENLET_LOGIN_PAGE "http://api.facebook.com/login.php" CACHE STRING "Login page of the token login")
+set(ZENLET_AUTHORIZE_PAGE "http://www.facebook.com/authorize.php" CACHE STRING "Page that grants an extended permission")
+set(ZENLET_SITE_ADDRESS "http://www.facebook.com/" CACHE STRING "Web site address, with its trailing slash")
+set(ZENLET_SITE_NAME "Facebook.com" CACHE STRING "The web site's name, written as its domain")
+set(ZENLET_NAMESPACE_URI "http://api.facebook.com/1.0/" CACHE STRING "XML namespace of the REST answers")
+set(ZENLET_PRODUCT_PAGE "http://www.morvane.com/zenlet/" CACHE STRING "The product's web page")
+set(ZENLET_FEEDBACK_ADDRESS "zenlet-feedback@morvane.com" CACHE STRING "Address of the feedback mail")
+
+foreach(_hex ZENLET_API_KEY ZENLET_APP_SECRET)
+  if(NOT "${${_hex}}" MATCHES "^[0-9a-f]+$")
+    message(FATAL_ERROR "${_hex} must be 32 lowercase hexadecimal characters")
+  endif()
+  string(LENGTH "${${_hex}}" _len)
+  if(NOT _len EQUAL 32)
+    message(FATAL_ERROR "${_hex} must be 32 lowercase hexadecimal characters")
+  endif()
+endforeach()
+if(NOT ZENLET_API_PORT MATCHES "^[0-9]+$" OR ZENLET_API_PORT GREATER 65535)
+  message(FATAL_ERROR "ZENLET_API_PORT must be a TCP port number")
+endif()
+
+set(ZENLET_GENERATED_DIR "${CMAKE_BINARY_DIR}/generated")
+configure_file("${CMAKE_CURRENT_LIST_DIR}/deployment_constants.h.in"
+               "${ZENLET_GENERATED_DIR}/deployment_constants.h" @ONLY)

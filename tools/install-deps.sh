@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every package the Linux build and its tests need, from Debian's registry.
+# Idempotent and quiet when everything is there; runs `apt-get update` only when something
+# is missing. Needs root (or sudo) only in that case.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libcurl4-openssl-dev libxml2-dev libssl-dev liblog4cpp5-dev libsqlite3-dev
+  libcpp-httplib-dev nlohmann-json3-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
