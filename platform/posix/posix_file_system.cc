@@ -1,0 +1,61 @@
+#include "platform/posix/posix_file_system.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "common/text.h"
+
+namespace {
+
+std::string NonEmptyEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? std::string(value) : std::string();
+}
+
+std::string HomeFolder() {
+  std::string home = NonEmptyEnvironment("HOME");
+  if (!home.empty()) {
+    return home;
+  }
+  const passwd* entry = getpwuid(getuid());
+  return entry != nullptr && entry->pw_dir != nullptr ? std::string(entry->pw_dir) : std::string();
+}
+
+}  // namespace
+
+std::wstring CPosixFileSystem::LocalAppDataFolder() {
+  // XDG: a relative $XDG_DATA_HOME is invalid and must be ignored.
+  std::string folder = NonEmptyEnvironment("XDG_DATA_HOME");
+  if (folder.empty() || folder.front() != '/') {
+    const std::string home = HomeFolder();
+    if (home.empty()) {
+      return {};
+    }
+    folder = home + "/.local/share";
+  }
+  return Utf8ToWide(folder);
+}
+
+std::wstring CPosixFileSystem::FallbackFolder() {
+  std::string folder = NonEmptyEnvironment("TMPDIR");
+  if (folder.empty() || folder.front() != '/') {
+    folder = "/tmp";
+  }
+  if (folder.back() != '/') {
+    folder += '/';
+  }
+  return Utf8ToWide(folder);
+}
+
+bool CPosixFileSystem::Exists(const std::wstring& path) {
+  struct stat info {};
+  return stat(WideToUtf8(path).c_str(), &info) == 0;
+}
+
+bool CPosixFileSystem::CreateFolder(const std::wstring& path) {
+  return !path.empty() && mkdir(WideToUtf8(path).c_str(), 0755) == 0;
+}

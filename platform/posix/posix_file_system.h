@@ -1,0 +1,15 @@
+// Folders on a POSIX system. The local application data folder follows the XDG base
+// directories: $XDG_DATA_HOME, or ~/.local/share when that is unset; the fallback is the
+// system's temporary folder.
+#pragma once
+
+#include "platform/file_system.h"
+
+class CPosixFileSystem : public IFileSystem {
+ public:
+  std::wstring LocalAppDataFolder() override;
+  std::wstring FallbackFolder() override;
+  wchar_t Separator() const override { return L'/'; }
+  bool Exists(const std::wstring& path) override;
+  bool CreateFolder(const std::wstring& path) override;
+};
