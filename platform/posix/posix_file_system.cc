@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/deployment.h"
 #include "common/text.h"
 
 namespace {
@@ -58,4 +59,16 @@ bool CPosixFileSystem::Exists(const std::wstring& path) {
 
 bool CPosixFileSystem::CreateFolder(const std::wstring& path) {
   return !path.empty() && mkdir(WideToUtf8(path).c_str(), 0755) == 0;
+}
+
+std::string UserSettingsFolder() {
+  std::string folder = NonEmptyEnvironment("XDG_CONFIG_HOME");
+  if (folder.empty() || folder.front() != '/') {
+    const std::string home = HomeFolder();
+    if (home.empty()) {
+      return {};
+    }
+    folder = home + "/.config";
+  }
+  return folder + "/" + WideToUtf8(kCompanyName) + "/" + WideToUtf8(kProductName);
 }
