@@ -26,19 +26,25 @@ std::string HomeFolder() {
   return entry != nullptr && entry->pw_dir != nullptr ? std::string(entry->pw_dir) : std::string();
 }
 
-}  // namespace
-
-std::wstring CPosixFileSystem::LocalAppDataFolder() {
-  // XDG: a relative $XDG_DATA_HOME is invalid and must be ignored.
-  std::string folder = NonEmptyEnvironment("XDG_DATA_HOME");
+// An XDG base directory: $`variable`, or `belowHome` in the home folder when that is unset.
+// Empty when neither is known.
+std::string XdgFolder(const char* variable, const char* belowHome) {
+  // XDG: a relative path in the variable is invalid and must be ignored.
+  std::string folder = NonEmptyEnvironment(variable);
   if (folder.empty() || folder.front() != '/') {
     const std::string home = HomeFolder();
     if (home.empty()) {
       return {};
     }
-    folder = home + "/.local/share";
+    folder = home + belowHome;
   }
-  return Utf8ToWide(folder);
+  return folder;
+}
+
+}  // namespace
+
+std::wstring CPosixFileSystem::LocalAppDataFolder() {
+  return Utf8ToWide(XdgFolder("XDG_DATA_HOME", "/.local/share"));
 }
 
 std::wstring CPosixFileSystem::FallbackFolder() {
@@ -62,13 +68,9 @@ bool CPosixFileSystem::CreateFolder(const std::wstring& path) {
 }
 
 std::string UserSettingsFolder() {
-  std::string folder = NonEmptyEnvironment("XDG_CONFIG_HOME");
-  if (folder.empty() || folder.front() != '/') {
-    const std::string home = HomeFolder();
-    if (home.empty()) {
-      return {};
-    }
-    folder = home + "/.config";
+  const std::string folder = XdgFolder("XDG_CONFIG_HOME", "/.config");
+  if (folder.empty()) {
+    return {};
   }
   return folder + "/" + WideToUtf8(kCompanyName) + "/" + WideToUtf8(kProductName);
 }

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "settings/logging.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/recording_log_backend.h"
 #include "tests/support/temp_folder.h"
 
@@ -21,18 +22,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kData = {'k', 0, 'e', 0, 'y', 0, 0, 0};
 const Bytes kEntropy = {'v', 'q', 'b', 'n', 'x', 't', 'r', 'K'};
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-unsigned Mode(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0xFFFFu;
-}
 
 class AesGcmDataProtectorTest : public ::testing::Test {
  protected:
@@ -53,8 +42,8 @@ TEST_F(AesGcmDataProtectorTest, TheFirstSealMakesAPrivateKeyAndTheBlobFollowsIts
 
   Bytes blob;
   ASSERT_TRUE(Make()->Protect(kData, kEntropy, &blob));
-  EXPECT_EQ(Mode(m_strKey), 0600u);
-  EXPECT_EQ(Mode(m_temp.Path() + "/config/Morvane/Zenlet"), 0700u);
+  EXPECT_EQ(FileMode(m_strKey), 0600u);
+  EXPECT_EQ(FileMode(m_temp.Path() + "/config/Morvane/Zenlet"), 0700u);
   EXPECT_EQ(fs::file_size(m_strKey), 32u);
   EXPECT_EQ(std::distance(fs::directory_iterator(m_temp.Path() + "/config/Morvane/Zenlet"),
                           fs::directory_iterator()),
@@ -73,15 +62,15 @@ TEST_F(AesGcmDataProtectorTest, TheFirstSealMakesAPrivateKeyAndTheBlobFollowsIts
 TEST_F(AesGcmDataProtectorTest, AKeyFileOthersCouldReadIsRefusedAndLeftAlone) {
   Bytes blob;
   ASSERT_TRUE(Make()->Protect(kData, kEntropy, &blob));
-  const std::string key = ReadFile(m_strKey);
+  const std::string key = ReadWholeFile(m_strKey);
   Bytes out;
 
   ASSERT_EQ(chmod(m_strKey.c_str(), 0640), 0);
   EXPECT_FALSE(Make()->Unprotect(blob, kEntropy, &out));
   EXPECT_FALSE(Make()->Protect(kData, kEntropy, &out));
   EXPECT_EQ(m_backend.Count(LogPriority::kError, "refused: open to other users"), 2);
-  EXPECT_EQ(ReadFile(m_strKey), key);
-  EXPECT_EQ(Mode(m_strKey), 0640u);
+  EXPECT_EQ(ReadWholeFile(m_strKey), key);
+  EXPECT_EQ(FileMode(m_strKey), 0640u);
 
   ASSERT_EQ(chmod(m_strKey.c_str(), 0600), 0);  // the user puts it right: the session is back
   ASSERT_TRUE(Make()->Unprotect(blob, kEntropy, &out));
@@ -98,7 +87,7 @@ TEST_F(AesGcmDataProtectorTest, AKeyFileOthersCouldReadIsRefusedAndLeftAlone) {
   ASSERT_EQ(chmod(m_strKey.c_str(), 0600), 0);
   EXPECT_FALSE(Make()->Protect(kData, kEntropy, &out));
   EXPECT_EQ(m_backend.Count(LogPriority::kError, "not a key of 32 bytes"), 1);
-  EXPECT_EQ(ReadFile(m_strKey), key.substr(0, 16));
+  EXPECT_EQ(ReadWholeFile(m_strKey), key.substr(0, 16));
 }
 
 // Two processes start at once with no key: each makes one, and the one that renamed second

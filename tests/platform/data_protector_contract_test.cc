@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "platform/openssl/aes_gcm_data_protector.h"
@@ -100,25 +99,6 @@ TEST_P(DataProtectorContractTest, TamperedBlobsOtherUsersAndOtherEntropyFail) {
   EXPECT_TRUE(out.empty());
   ASSERT_TRUE(m_protector->Unprotect(blob, kEntropy, &out));  // the original still opens
   EXPECT_EQ(out, data);
-}
-
-TEST_P(DataProtectorContractTest, SafeFromSeveralThreadsFromTheFirstUse) {
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([this, t] {
-      for (int round = 0; round < 25; ++round) {
-        const Bytes data = {static_cast<std::uint8_t>(t), static_cast<std::uint8_t>(round)};
-        Bytes blob;
-        Bytes opened;
-        ASSERT_TRUE(m_protector->Protect(data, kEntropy, &blob));
-        ASSERT_TRUE(m_protector->Unprotect(blob, kEntropy, &opened));
-        EXPECT_EQ(opened, data);
-      }
-    });
-  }
-  for (std::thread& thread : threads) {
-    thread.join();
-  }
 }
 
 std::string ProtectorName(const ::testing::TestParamInfo<bool>& info) {

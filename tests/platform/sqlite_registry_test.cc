@@ -10,7 +10,9 @@
 #include <set>
 #include <sstream>
 
+#include "platform/openssl/aes_gcm_data_protector.h"
 #include "settings/logging.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/recording_log_backend.h"
 #include "tests/support/temp_folder.h"
 
@@ -20,18 +22,6 @@ namespace {
 
 constexpr RegistryRoot kUser = RegistryRoot::kCurrentUser;
 constexpr const wchar_t* kOptions = L"Software\\Morvane.com\\Zenlet\\Options";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-unsigned Mode(const fs::path& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0xFFFFu;
-}
 
 std::vector<fs::path> DamagedCopies(const fs::path& folder) {
   std::vector<fs::path> found;
@@ -84,9 +74,9 @@ TEST_F(SqliteRegistryTest, ReadingMakesNothingAndTheFirstWriteMakesPrivateFiles)
   EXPECT_FALSE(fs::exists(m_temp.Path() + "/config"));
 
   ASSERT_EQ(SaveValue(*registry, 42), kRegOk);
-  EXPECT_EQ(Mode(m_temp.Path() + "/config"), 0700u);
-  EXPECT_EQ(Mode(m_folder), 0700u);
-  EXPECT_EQ(Mode(m_store), 0600u);
+  EXPECT_EQ(FileMode(m_temp.Path() + "/config"), 0700u);
+  EXPECT_EQ(FileMode(m_folder), 0700u);
+  EXPECT_EQ(FileMode(m_store), 0600u);
   EXPECT_EQ(ReadValue(*Make()), 42u);
   EXPECT_EQ(m_backend.Count(LogPriority::kError, ""), 0);
 }
@@ -122,7 +112,7 @@ TEST_F(SqliteRegistryTest, ADamagedStoreReadsAsEmptyAndIsMovedAsideAtTheNextSave
     fs::create_directories(m_folder);
     damage();
     const bool isFolder = fs::is_directory(m_store);
-    const std::string before = isFolder ? std::string() : ReadFile(m_store);
+    const std::string before = isFolder ? std::string() : ReadWholeFile(m_store);
     m_backend.Clear();
 
     std::unique_ptr<CSqliteRegistry> registry = Make();
@@ -138,7 +128,7 @@ TEST_F(SqliteRegistryTest, ADamagedStoreReadsAsEmptyAndIsMovedAsideAtTheNextSave
     if (isFolder) {
       EXPECT_TRUE(fs::exists(copies[0] / "inside"));
     } else {
-      EXPECT_EQ(ReadFile(copies[0]), before);
+      EXPECT_EQ(ReadWholeFile(copies[0]), before);
     }
     EXPECT_EQ(m_backend.Count(LogPriority::kError, "damaged store moved aside to"), 1);
     EXPECT_EQ(ReadValue(*registry), 7u);
@@ -157,10 +147,23 @@ TEST_F(SqliteRegistryTest, AMovedAsideStoreNeverReplacesAnEarlierOne) {
   }
   std::set<std::string> contents;
   for (const fs::path& copy : DamagedCopies(m_folder)) {
-    contents.insert(ReadFile(copy));
+    contents.insert(ReadWholeFile(copy));
   }
   EXPECT_EQ(contents,
             (std::set<std::string>{"damage number 0", "damage number 1", "damage number 2"}));
+}
+
+TEST(UserStoreTest, TheStoreAndItsKeyLieInTheUsersConfigurationFolder) {
+  {
+    CScopedEnvironment config("XDG_CONFIG_HOME", "/srv/conf");
+    EXPECT_EQ(CSqliteRegistry::DefaultPath(), "/srv/conf/Morvane/Zenlet/settings.db");
+    EXPECT_EQ(CAesGcmDataProtector::DefaultKeyPath(), "/srv/conf/Morvane/Zenlet/protection.key");
+  }
+  CScopedEnvironment home("HOME", "/home/ann");
+  for (const char* config : {static_cast<const char*>(nullptr), "relative/conf"}) {
+    CScopedEnvironment unset("XDG_CONFIG_HOME", config);
+    EXPECT_EQ(CSqliteRegistry::DefaultPath(), "/home/ann/.config/Morvane/Zenlet/settings.db");
+  }
 }
 
 }  // namespace
