@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/deployment.h"
 #include "common/text.h"
 
 namespace {
@@ -25,19 +26,25 @@ std::string HomeFolder() {
   return entry != nullptr && entry->pw_dir != nullptr ? std::string(entry->pw_dir) : std::string();
 }
 
-}  // namespace
-
-std::wstring CPosixFileSystem::LocalAppDataFolder() {
-  // XDG: a relative $XDG_DATA_HOME is invalid and must be ignored.
-  std::string folder = NonEmptyEnvironment("XDG_DATA_HOME");
+// An XDG base directory: $`variable`, or `belowHome` in the home folder when that is unset.
+// Empty when neither is known.
+std::string XdgFolder(const char* variable, const char* belowHome) {
+  // XDG: a relative path in the variable is invalid and must be ignored.
+  std::string folder = NonEmptyEnvironment(variable);
   if (folder.empty() || folder.front() != '/') {
     const std::string home = HomeFolder();
     if (home.empty()) {
       return {};
     }
-    folder = home + "/.local/share";
+    folder = home + belowHome;
   }
-  return Utf8ToWide(folder);
+  return folder;
+}
+
+}  // namespace
+
+std::wstring CPosixFileSystem::LocalAppDataFolder() {
+  return Utf8ToWide(XdgFolder("XDG_DATA_HOME", "/.local/share"));
 }
 
 std::wstring CPosixFileSystem::FallbackFolder() {
@@ -58,4 +65,12 @@ bool CPosixFileSystem::Exists(const std::wstring& path) {
 
 bool CPosixFileSystem::CreateFolder(const std::wstring& path) {
   return !path.empty() && mkdir(WideToUtf8(path).c_str(), 0755) == 0;
+}
+
+std::string UserSettingsFolder() {
+  const std::string folder = XdgFolder("XDG_CONFIG_HOME", "/.config");
+  if (folder.empty()) {
+    return {};
+  }
+  return folder + "/" + WideToUtf8(kCompanyName) + "/" + WideToUtf8(kProductName);
 }

@@ -3,6 +3,8 @@
 // system's temporary folder.
 #pragma once
 
+#include <string>
+
 #include "platform/file_system.h"
 
 class CPosixFileSystem : public IFileSystem {
@@ -13,3 +15,7 @@ class CPosixFileSystem : public IFileSystem {
   bool Exists(const std::wstring& path) override;
   bool CreateFolder(const std::wstring& path) override;
 };
+
+// The folder of the user's settings: $XDG_CONFIG_HOME/Morvane/Zenlet, or
+// ~/.config/Morvane/Zenlet when that is unset or relative. Empty when no home folder is known.
+std::string UserSettingsFolder();

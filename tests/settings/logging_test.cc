@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "platform/posix/posix_file_system.h"
 #include "tests/support/in_memory_file_system.h"
+#include "tests/support/in_memory_registry.h"
 #include "tests/support/recording_log_backend.h"
 #include "tests/support/temp_folder.h"
 
@@ -182,6 +183,36 @@ TEST(LogFolderTest, BothSeparatorsCountOnWindowsAndTheLaterOneWins) {
   EXPECT_TRUE(files.Exists(L"c:\\one/two"));
   EnsureFolderExists(files, L"nofolder.txt");
   EXPECT_EQ(files.CreateAttempts().size(), 3u);  // c:, c:\one, c:\one/two; nothing more
+}
+
+TEST(DebugLogSwitchTest, IsReadFromTheOptionsKeyAndOnlyAFourByteNonZeroValueSetsIt) {
+  CInMemoryFileSystem files(L"", L"/tmp/", L'/', {L"/tmp"});
+  CRecordingLogBackend backend;
+  CInMemoryRegistry registry;
+  SetUpLogging(files, &registry, backend);
+  EXPECT_FALSE(IsDebugLogSwitchOn()) << "no key at all";
+
+  std::unique_ptr<IRegistryKey> key;
+  ASSERT_EQ(registry.CreateKey(RegistryRoot::kCurrentUser,
+                               L"Software\\Morvane.com\\Zenlet\\Options", &key),
+            kRegOk);
+  const struct {
+    std::vector<std::uint8_t> aData;
+    bool bOn;
+  } cases[] = {{{1, 0, 0, 0}, true},
+               {{0, 0, 0, 0}, false},
+               {{0, 0, 0, 0x80}, true},
+               {{1, 0}, false},
+               {{1, 0, 0, 0, 0}, false}};
+  for (const auto& value : cases) {
+    ASSERT_EQ(key->SetValue(L"DebugLog", kRegDword, value.aData.data(),
+                            static_cast<std::uint32_t>(value.aData.size())),
+              kRegOk);
+    SetUpLogging(files, &registry, backend);
+    EXPECT_EQ(IsDebugLogSwitchOn(), value.bOn) << value.aData.size();
+  }
+  EXPECT_EQ(backend.Configurations().back().eRootPriority, LogPriority::kDebug)
+      << "the switch never lowers what is logged";
 }
 
 }  // namespace

@@ -1,0 +1,222 @@
+#include "settings/options.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "common/deployment.h"
+#include "common/format.h"
+#include "common/text.h"
+#include "platform/data_protector.h"
+#include "platform/platform.h"
+#include "settings/logging.h"
+
+namespace {
+
+constexpr const wchar_t* kOptionsKeyFormat = L"Software\\%s.com\\%s\\Options";
+
+// Extra secret bound to every protected value: the same bytes in both directions.
+const std::vector<std::uint8_t>& Entropy() {
+  static const std::vector<std::uint8_t> entropy = {'v', 'q', 'b', 'n', 'x', 't', 'r', 'K'};
+  return entropy;
+}
+
+int HexDigitValue(wchar_t c) {
+  if (c >= L'0' && c <= L'9') {
+    return c - L'0';
+  }
+  if (c >= L'A' && c <= L'F') {
+    return c - L'A' + 10;
+  }
+  if (c >= L'a' && c <= L'f') {
+    return c - L'a' + 10;
+  }
+  return -1;
+}
+
+enum class UnprotectOutcome { kOk, kEmpty, kNotHex, kRefused };
+
+UnprotectOutcome TryUnprotect(IDataProtector* protector, std::wstring_view protectedText,
+                              std::wstring* text) {
+  text->clear();
+  if (protectedText.empty()) {
+    return UnprotectOutcome::kEmpty;
+  }
+  if (protectedText.size() % 2 != 0) {
+    return UnprotectOutcome::kNotHex;
+  }
+  std::vector<std::uint8_t> blob(protectedText.size() / 2);
+  for (std::size_t i = 0; i < blob.size(); ++i) {
+    const int high = HexDigitValue(protectedText[2 * i]);
+    const int low = HexDigitValue(protectedText[2 * i + 1]);
+    if (high < 0 || low < 0) {
+      return UnprotectOutcome::kNotHex;
+    }
+    blob[i] = static_cast<std::uint8_t>(high << 4 | low);
+  }
+  std::vector<std::uint8_t> bytes;
+  if (protector == nullptr || !protector->Unprotect(blob, Entropy(), &bytes)) {
+    return UnprotectOutcome::kRefused;
+  }
+  *text = Utf16LeToWide(bytes.data(), bytes.size());
+  return UnprotectOutcome::kOk;
+}
+
+}  // namespace
+
+std::wstring ProtectString(IDataProtector* protector, std::wstring_view text) {
+  if (text.empty() || protector == nullptr) {
+    return {};
+  }
+  std::vector<std::uint8_t> blob;
+  if (!protector->Protect(WideToUtf16Le(text, true), Entropy(), &blob)) {
+    return {};
+  }
+  static const wchar_t kDigits[] = L"0123456789ABCDEF";
+  std::wstring hex;
+  hex.reserve(blob.size() * 2);
+  for (std::uint8_t byte : blob) {
+    hex.push_back(kDigits[byte >> 4]);
+    hex.push_back(kDigits[byte & 0xF]);
+  }
+  return hex;
+}
+
+std::wstring UnprotectString(IDataProtector* protector, std::wstring_view protectedText) {
+  std::wstring text;
+  TryUnprotect(protector, protectedText, &text);
+  return text;
+}
+
+CFBOpts::CFBOpts(IRegistry* registry, IDataProtector* protector, CLogger* logger)
+    : CRegSettings(registry, RegistryRoot::kCurrentUser,
+                   FormatPrintf(kOptionsKeyFormat, {kCompanyName, kProductName})),
+      m_pProtector(protector),
+      m_pLogger(logger) {}
+
+RegistryStatus CFBOpts::Exchange(IRegistryKey* key, bool save, bool reset) {
+  if (save && !reset) {
+    OnBeforeSave(key, save, reset);
+  }
+  if (reset) {
+    m_dwToolbarRowIndex = 0;
+    m_dwToolbarLeft = 0;
+    m_dwToolbarPosition = 0;
+    m_strSessionKey.clear();
+    m_strSessionSecret.clear();
+    m_strUid.clear();
+    m_strUserName.clear();
+    m_dwStatusFieldWidth = kDefaultStatusFieldWidth;
+    return kRegOk;
+  }
+
+  struct DwordValue {
+    const wchar_t* name;
+    std::uint32_t* field;
+  };
+  struct StringValue {
+    const wchar_t* name;
+    std::wstring* field;
+  };
+  const DwordValue placement[] = {
+      {L"TRI", &m_dwToolbarRowIndex}, {L"TL", &m_dwToolbarLeft}, {L"TP", &m_dwToolbarPosition}};
+  const StringValue session[] = {{L"FBSK", &m_strSessionKey},
+                                 {L"FBSS", &m_strSessionSecret},
+                                 {L"FBUID", &m_strUid},
+                                 {L"FBUN", &m_strUserName}};
+
+  if (save) {
+    // The first value that cannot be written ends the save.
+    for (const DwordValue& value : placement) {
+      if (RegistryStatus status = ExchangeDword(key, value.name, *value.field, true)) {
+        return status;
+      }
+    }
+    for (const StringValue& value : session) {
+      if (RegistryStatus status = ExchangeString(key, value.name, *value.field, true)) {
+        return status;
+      }
+    }
+    if (RegistryStatus status = ExchangeStatusList(key, m_aStatusValues, true)) {
+      return status;
+    }
+    return ExchangeDword(key, L"StatusFieldWidth", m_dwStatusFieldWidth, true);
+  }
+
+  // A value that cannot be read takes its default and reading goes on.
+  for (const DwordValue& value : placement) {
+    if (ExchangeDword(key, value.name, *value.field, false) != kRegOk) {
+      *value.field = 0;
+    }
+  }
+  for (const StringValue& value : session) {
+    if (ExchangeString(key, value.name, *value.field, false) != kRegOk) {
+      value.field->clear();
+    }
+  }
+  ExchangeStatusList(key, m_aStatusValues, false);  // a damaged list leaves what it read
+  const RegistryStatus status =
+      ExchangeDword(key, L"StatusFieldWidth", m_dwStatusFieldWidth, false);
+  if (status != kRegOk) {
+    m_dwStatusFieldWidth = kDefaultStatusFieldWidth;
+  }
+  OnAfterLoad();
+  return status;
+}
+
+std::wstring CFBOpts::ProtectString(std::wstring_view text) const {
+  std::wstring sealed = ::ProtectString(m_pProtector, text);
+  if (sealed.empty() && !text.empty() && m_pLogger != nullptr) {
+    m_pLogger->error("ps: cannot protect a session value");
+  }
+  return sealed;
+}
+
+std::wstring CFBOpts::UnprotectString(std::wstring_view protectedText) const {
+  std::wstring text;
+  const UnprotectOutcome outcome = TryUnprotect(m_pProtector, protectedText, &text);
+  if (m_pLogger != nullptr && outcome == UnprotectOutcome::kNotHex) {
+    m_pLogger->error("ups: stored session value is not hex (%zu characters)", protectedText.size());
+  } else if (m_pLogger != nullptr && outcome == UnprotectOutcome::kRefused) {
+    m_pLogger->error("ups: stored session value does not open (another user or machine?)");
+  }
+  return text;
+}
+
+StoredSession CFBOpts::GetSession() const {
+  StoredSession session;
+  session.strSessionKey = WideToUtf8(UnprotectString(m_strSessionKey));
+  session.strSessionSecret = WideToUtf8(UnprotectString(m_strSessionSecret));
+  session.strUid = WideToUtf8(UnprotectString(m_strUid));
+  session.strUserName = UnprotectString(m_strUserName);
+  return session;
+}
+
+void CFBOpts::SetSession(const StoredSession& session) {
+  m_strSessionKey = ProtectString(Utf8ToWide(session.strSessionKey));
+  m_strSessionSecret = ProtectString(Utf8ToWide(session.strSessionSecret));
+  m_strUid = ProtectString(Utf8ToWide(session.strUid));
+  m_strUserName = ProtectString(session.strUserName);
+}
+
+std::optional<ToolbarPlacement> CFBOpts::SavedToolbarPlacement() const {
+  if (m_dwToolbarRowIndex == 0) {
+    return std::nullopt;
+  }
+  return ToolbarPlacement{m_dwToolbarPosition, m_dwToolbarRowIndex, m_dwToolbarLeft};
+}
+
+std::uint32_t CFBOpts::ClampStatusFieldWidth() {
+  m_dwStatusFieldWidth =
+      std::clamp(m_dwStatusFieldWidth, kNarrowestStatusField, kWidestStatusField);
+  return m_dwStatusFieldWidth;
+}
+
+CFBOpts* GetOptions() {
+  static CFBOpts* const options = [] {
+    const Platform& platform = GetPlatform();
+    static CFBOpts instance(platform.pRegistry, platform.pProtector, &GetLogger("opt"));
+    instance.Load();
+    return &instance;
+  }();
+  return options;
+}

@@ -1,0 +1,61 @@
+// A second process for the store tests, wired as the add-in wires itself on Linux: the SQLite
+// registry and the AES-GCM protector in the user's settings folder.
+//
+//   zenlet_store_writer session KEY SECRET UID NAME   saves that session through GetOptions()
+//   zenlet_store_writer loop FIRST COUNT              saves generations FIRST, FIRST+1, ...
+//       (FIRST 0: the one after the stored one; COUNT 0: until killed, at most 60 s), and
+//       prints "ready" once the first save is done
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "common/text.h"
+#include "platform/openssl/aes_gcm_data_protector.h"
+#include "platform/platform.h"
+#include "platform/sqlite/sqlite_registry.h"
+#include "settings/logging.h"
+#include "settings/options.h"
+#include "tests/settings/store_generation.h"
+
+int main(int argc, char** argv) {
+  CSqliteRegistry registry(CSqliteRegistry::DefaultPath(), GetLogger("opt"));
+  CAesGcmDataProtector protector(CAesGcmDataProtector::DefaultKeyPath(), GetLogger("opt"));
+  Platform platform;
+  platform.pRegistry = &registry;
+  platform.pProtector = &protector;
+  SetPlatform(platform);
+
+  if (argc == 6 && std::strcmp(argv[1], "session") == 0) {
+    CFBOpts* options = GetOptions();
+    options->SetSession({argv[2], argv[3], argv[4], Utf8ToWide(argv[5])});
+    return options->Save() == kRegOk ? 0 : 1;
+  }
+  if (argc == 4 && std::strcmp(argv[1], "loop") == 0) {
+    CFBOpts options(&registry, &protector, nullptr);
+    options.Load();
+    std::uint32_t generation = static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10));
+    if (generation == 0) {
+      generation = options.m_dwToolbarRowIndex + 1;
+    }
+    const unsigned long count = std::strtoul(argv[3], nullptr, 10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (unsigned long done = 0; count == 0 || done < count; ++done, ++generation) {
+      FillGeneration(options, generation);
+      if (options.Save() != kRegOk) {
+        return 2;
+      }
+      if (done == 0) {
+        std::fputs("ready\n", stdout);
+        std::fflush(stdout);
+      }
+      if (std::chrono::steady_clock::now() > deadline) {
+        break;
+      }
+    }
+    return 0;
+  }
+  std::fputs("usage: zenlet_store_writer session KEY SECRET UID NAME | loop FIRST COUNT\n", stderr);
+  return 64;
+}
