@@ -7,6 +7,8 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "tests/platform/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
@@ -15,7 +17,7 @@ namespace {
 
 class CurlHttpTransportTest : public ::testing::Test {
  protected:
-  // Sends `body` with `verb` to `path` on `host` and reads the answer; the status, or -1.
+  // POSTs `body` to `host` (the server by default) and reads the answer; the status, or -1.
   int Exchange(const std::string& body, const std::string& host = "127.0.0.1", int port = 0,
                std::string* answer = nullptr) {
     auto session = m_transport.OpenSession("zenlet-test");
@@ -61,6 +63,31 @@ TEST_F(CurlHttpTransportTest, NoCacheNoImplicitHeadersAndAFreshConnectionEachTim
   }
   EXPECT_EQ(requests[1].strBody.size(), large.size());
   EXPECT_NE(requests[0].nClientPort, requests[1].nClientPort);
+}
+
+TEST_F(CurlHttpTransportTest, OtherVerbsKeepTheirMeaning) {
+  HttpScriptedAnswer answer;
+  answer.aChunks = {"<announced-but-not-sent-for-head/>"};
+  m_server.Script(answer);
+  auto session = m_transport.OpenSession("zenlet-test");
+  session->SetTimeouts(5000, 5000);
+  auto connection = session->Connect("127.0.0.1", m_server.Port());
+  for (const auto& [verb, body] : std::vector<std::pair<std::string, std::string>>{
+           {"GET", ""}, {"PUT", "x=1"}, {"HEAD", ""}}) {
+    auto request = connection->OpenRequest(verb, "/restserver.php");
+    ASSERT_TRUE(request->Send(body)) << verb;
+    std::uint32_t available = 1;
+    ASSERT_TRUE(request->QueryDataAvailable(&available)) << verb;
+    // A HEAD answer announces a length but has no body; waiting for one would time out.
+    EXPECT_EQ(available == 0, verb == "HEAD") << verb;
+  }
+  const auto requests = m_server.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[0].strMethod, "GET");
+  EXPECT_EQ(requests[0].Count("Content-Length"), 0u);
+  EXPECT_EQ(requests[1].strMethod, "PUT");
+  EXPECT_EQ(requests[1].strBody, "x=1");
+  EXPECT_EQ(requests[2].strMethod, "HEAD");
 }
 
 TEST_F(CurlHttpTransportTest, ARedirectIsAnAnswerAndIsNotFollowed) {

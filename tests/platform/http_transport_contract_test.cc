@@ -39,7 +39,9 @@ std::string HttpContractTargetName(const ::testing::TestParamInfo<HttpContractTa
   return info.param.strName;
 }
 
-void PrintTo(const HttpContractTarget& target, std::ostream* os) { *os << target.strName; }
+void PrintTo(const HttpContractTarget& target, std::ostream* os) {
+  *os << target.strName;
+}
 
 void HttpTransportContractTest::SetUp() {
   m_pPeer = GetParam().create();
@@ -237,7 +239,7 @@ TEST_P(HttpTransportContractTest, ASlowButSteadyAnswerOutlastsTheReceiveTimeout)
   HttpScriptedAnswer answer = Answer({"<a>", "1", "2", "3", "4", "5", "6", "7", "8", "</a>"});
   answer.dwGapMs = 100;
   m_pPeer->Script(answer);
-  HttpExchange exchange = Open(400);
+  HttpExchange exchange = Open(600);
   ASSERT_TRUE(exchange.pRequest);
   const auto start = Clock::now();
   ASSERT_TRUE(exchange.pRequest->Send("q"));
