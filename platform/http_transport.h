@@ -78,3 +78,20 @@ class IHttpTransport {
   // for loopback addresses). null on failure.
   virtual std::unique_ptr<IHttpSession> OpenSession(const std::string& userAgent) = 0;
 };
+
+// Rules every implementation applies to its input, so that none can drift from the others.
+// Input that could change the meaning of a request is refused, never sent.
+
+// A user agent fit for a header line: no line break and no NUL.
+bool IsAcceptableUserAgent(const std::string& userAgent);
+// A host that names one server: a name, an IPv4 address or an IPv6 address (bracketed or
+// not); never "user@host", "a/b" or anything with blanks. Ports run from 1 to 65535.
+bool IsAcceptableHost(const std::string& host, int port);
+// A method name (an HTTP token) and an origin-form path: "/" followed by visible ASCII.
+bool IsAcceptableRequest(const std::string& verb, const std::string& path);
+// Splits one "Name: value" line (a trailing CRLF is tolerated; blanks around the value are
+// dropped). false when it is not exactly one well-formed line, or when it would set the
+// body's framing (Content-Length, Transfer-Encoding), which belongs to the transport.
+bool ParseAddableHeader(std::string line, std::string* name, std::string* value);
+// Header names compare without regard to ASCII case.
+bool SameHeaderName(const std::string& left, const std::string& right);

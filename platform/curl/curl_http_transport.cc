@@ -27,75 +27,12 @@ CURLcode GlobalInit() {
   return s_result;
 }
 
-bool IsAsciiAlnum(unsigned char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-// An HTTP token: a method or a header name.
-bool IsToken(const std::string& text) {
-  static const char kSymbols[] = "!#$%&'*+-.^_`|~";
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](char ch) {
-    const auto c = static_cast<unsigned char>(ch);
-    return IsAsciiAlnum(c) || (c != 0 && std::strchr(kSymbols, c) != nullptr);
-  });
-}
-
-bool HasLineBreakOrNul(const std::string& text) {
-  return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
-}
-
-bool SameName(const std::string& left, const std::string& right) {
-  return left.size() == right.size() &&
-         std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
-           const auto lower = [](char c) {
-             return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-           };
-           return lower(a) == lower(b);
-         });
-}
-
-// The host as it goes into the address: a name, an IPv4 address or an IPv6 address (in
-// brackets). false when the text could change the address's meaning ("user@host", "a/b").
-bool HostForUrl(const std::string& host, std::string* authority) {
-  std::string bare = host;
-  if (bare.size() > 2 && bare.front() == '[' && bare.back() == ']') {
-    bare = bare.substr(1, bare.size() - 2);
+// The host as it goes into the address: IPv6 addresses in brackets.
+std::string AuthorityOf(const std::string& host) {
+  if (host.find(':') == std::string::npos || host.front() == '[') {
+    return host;
   }
-  const bool valid =
-      !bare.empty() && bare.size() <= 255 && std::all_of(bare.begin(), bare.end(), [](char ch) {
-        const auto c = static_cast<unsigned char>(ch);
-        return IsAsciiAlnum(c) || c == '-' || c == '.' || c == '_' || c == ':';
-      });
-  if (!valid) {
-    return false;
-  }
-  *authority = bare.find(':') == std::string::npos ? bare : "[" + bare + "]";
-  return true;
-}
-
-// An origin-form target: "/" followed by visible ASCII only.
-bool IsSafePath(const std::string& path) {
-  return !path.empty() && path.front() == '/' && std::all_of(path.begin(), path.end(), [](char ch) {
-    const auto c = static_cast<unsigned char>(ch);
-    return c > 0x20 && c < 0x7F;
-  });
-}
-
-// Splits one "Name: value" line (a trailing CRLF is tolerated). false when it is not exactly
-// one well-formed header line.
-bool ParseHeaderLine(std::string line, std::string* name, std::string* value) {
-  if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) {
-    line.resize(line.size() - 2);
-  }
-  const std::size_t colon = line.find(':');
-  if (HasLineBreakOrNul(line) || colon == std::string::npos) {
-    return false;
-  }
-  *name = line.substr(0, colon);
-  const std::size_t begin = line.find_first_not_of(" \t", colon + 1);
-  const std::size_t end = line.find_last_not_of(" \t");
-  *value = begin == std::string::npos ? std::string() : line.substr(begin, end - begin + 1);
-  return IsToken(*name);
+  return "[" + host + "]";
 }
 
 // The loopback addresses plus whatever the system's no_proxy variable lists.
@@ -157,12 +94,11 @@ class CCurlHttpRequest : public IHttpRequest {
   void AddHeader(const std::string& line) override {
     std::string name;
     std::string value;
-    if (m_bStarted || !ParseHeaderLine(line, &name, &value) || SameName(name, "Content-Length") ||
-        SameName(name, "Transfer-Encoding")) {
+    if (m_bStarted || !ParseAddableHeader(line, &name, &value)) {
       return;
     }
     for (auto& header : m_aHeaders) {
-      if (SameName(header.first, name)) {
+      if (SameHeaderName(header.first, name)) {
         header = {name, value};
         return;
       }
@@ -266,7 +202,7 @@ class CCurlHttpRequest : public IHttpRequest {
 
   bool HasHeader(const char* name) const {
     return std::any_of(m_aHeaders.begin(), m_aHeaders.end(),
-                       [name](const auto& header) { return SameName(header.first, name); });
+                       [name](const auto& header) { return SameHeaderName(header.first, name); });
   }
 
   bool BuildHeaderList() {
@@ -473,7 +409,7 @@ class CCurlHttpConnection : public IHttpConnection {
 
   std::unique_ptr<IHttpRequest> OpenRequest(const std::string& verb,
                                             const std::string& path) override {
-    if (!IsToken(verb) || !IsSafePath(path)) {
+    if (!IsAcceptableRequest(verb, path)) {
       return nullptr;
     }
     auto request = std::make_unique<CCurlHttpRequest>(m_settings, m_strOrigin + path, verb);
@@ -498,12 +434,11 @@ class CCurlHttpSession : public IHttpSession {
   }
 
   std::unique_ptr<IHttpConnection> Connect(const std::string& host, int port) override {
-    std::string authority;
-    if (port < 1 || port > 65535 || !HostForUrl(host, &authority)) {
+    if (!IsAcceptableHost(host, port)) {
       return nullptr;
     }
     return std::make_unique<CCurlHttpConnection>(
-        m_settings, "http://" + authority + ":" + std::to_string(port));
+        m_settings, "http://" + AuthorityOf(host) + ":" + std::to_string(port));
   }
 
  private:
@@ -517,7 +452,7 @@ CCurlHttpTransport::CCurlHttpTransport() {
 }
 
 std::unique_ptr<IHttpSession> CCurlHttpTransport::OpenSession(const std::string& userAgent) {
-  if (GlobalInit() != CURLE_OK || HasLineBreakOrNul(userAgent)) {
+  if (GlobalInit() != CURLE_OK || !IsAcceptableUserAgent(userAgent)) {
     return nullptr;
   }
   CurlSettings settings;

@@ -22,9 +22,6 @@
 
 using HttpHeaderList = std::vector<std::pair<std::string, std::string>>;
 
-// Header names compare without regard to ASCII case.
-bool SameHeaderName(const std::string& left, const std::string& right);
-
 // What the far end does with every request from the moment it is scripted.
 struct HttpScriptedAnswer {
   enum class EEnd {
@@ -65,6 +62,9 @@ class IHttpContractPeer {
   virtual void Script(const HttpScriptedAnswer& answer) = 0;
   // Every request received so far, in order of arrival.
   virtual std::vector<HttpRecordedRequest> Requests() const = 0;
+  // Whether silences and gaps of the scripts take real time (a network peer) or none (a
+  // scripted fake, where a silence fails at once); the suite checks durations only then.
+  virtual bool KeepsRealTime() const { return true; }
 };
 
 struct HttpContractTarget {

@@ -14,12 +14,6 @@
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-bool SameHeaderName(const std::string& left, const std::string& right) {
-  return left.size() == right.size() &&
-         std::equal(left.begin(), left.end(), right.begin(),
-                    [](char a, char b) { return std::tolower(a) == std::tolower(b); });
-}
-
 std::size_t HttpRecordedRequest::Count(const std::string& name) const {
   return static_cast<std::size_t>(
       std::count_if(aHeaders.begin(), aHeaders.end(),
@@ -212,8 +206,10 @@ TEST_P(HttpTransportContractTest, SilenceLongerThanTheReceiveTimeoutFails) {
   ASSERT_TRUE(exchange.pRequest);
   auto start = Clock::now();
   EXPECT_FALSE(exchange.pRequest->Send("q"));
-  EXPECT_GE(Clock::now() - start, milliseconds(290));
-  EXPECT_LT(Clock::now() - start, milliseconds(5000));
+  if (m_pPeer->KeepsRealTime()) {
+    EXPECT_GE(Clock::now() - start, milliseconds(290));
+    EXPECT_LT(Clock::now() - start, milliseconds(5000));
+  }
   std::int32_t status = 0;
   std::uint32_t error = 0;
   EXPECT_FALSE(exchange.pRequest->QueryStatusCode(&status, &error));
@@ -230,8 +226,10 @@ TEST_P(HttpTransportContractTest, SilenceLongerThanTheReceiveTimeoutFails) {
   start = Clock::now();
   std::string received;
   EXPECT_FALSE(ReadBody(*exchange.pRequest, &received));
-  EXPECT_GE(Clock::now() - start, milliseconds(290));
-  EXPECT_LT(Clock::now() - start, milliseconds(5000));
+  if (m_pPeer->KeepsRealTime()) {
+    EXPECT_GE(Clock::now() - start, milliseconds(290));
+    EXPECT_LT(Clock::now() - start, milliseconds(5000));
+  }
   EXPECT_EQ(received, "<partial");
 }
 
@@ -246,7 +244,9 @@ TEST_P(HttpTransportContractTest, ASlowButSteadyAnswerOutlastsTheReceiveTimeout)
   std::string received;
   EXPECT_TRUE(ReadBody(*exchange.pRequest, &received));
   EXPECT_EQ(received, "<a>12345678</a>");
-  EXPECT_GE(Clock::now() - start, milliseconds(900));  // far longer than the time-out
+  if (m_pPeer->KeepsRealTime()) {
+    EXPECT_GE(Clock::now() - start, milliseconds(900));  // far longer than the time-out
+  }
 }
 
 TEST_P(HttpTransportContractTest, StepsOutOfOrderFailAndTeardownMidBodyIsClean) {

@@ -23,15 +23,6 @@ struct SessionScript {
   }
 };
 
-bool IsOneHeaderLine(const std::string& line) {
-  const std::size_t colon = line.find(':');
-  return colon != std::string::npos && colon > 0 && line.find_first_of("\r\n") == std::string::npos;
-}
-
-std::string HeaderName(const std::string& line) {
-  return line.substr(0, line.find(':'));
-}
-
 class CScriptedRequest : public IHttpRequest {
  public:
   CScriptedRequest(std::shared_ptr<SessionScript> session,
@@ -46,20 +37,27 @@ class CScriptedRequest : public IHttpRequest {
   }
 
   void AddHeader(const std::string& line) override {
-    if (!IsOneHeaderLine(line)) {
+    std::string name;
+    std::string value;
+    if (m_bSent || !ParseAddableHeader(line, &name, &value)) {
       return;  // dropped, as a header that cannot be added is
     }
     m_session->Locked([&](State&) {
       auto& headers = m_record->aHeaders;
-      headers.erase(
-          std::remove_if(headers.begin(), headers.end(),
-                         [&](const std::string& h) { return HeaderName(h) == HeaderName(line); }),
-          headers.end());
-      headers.push_back(line);
+      headers.erase(std::remove_if(headers.begin(), headers.end(),
+                                   [&](const std::string& h) {
+                                     return SameHeaderName(h.substr(0, h.find(':')), name);
+                                   }),
+                    headers.end());
+      headers.push_back(name + ": " + value);
     });
   }
 
   bool Send(const std::string& body) override {
+    if (m_bSent) {
+      return false;  // a request is sent once
+    }
+    m_bSent = true;
     if (m_session->bRefused || m_session->Fails(HttpStep::kSend)) {
       m_bFailed = true;
       return false;
@@ -125,8 +123,10 @@ class CScriptedRequest : public IHttpRequest {
   const std::string& Chunk() const { return m_aChunks[m_nChunk % m_aChunks.size()]; }
 
   bool BodyStepFails(HttpStep step) {
-    if (!m_bAnswered || m_bFailed ||
-        (m_session->Fails(step) && m_nChunk >= m_session->answer.nFailAfterChunks)) {
+    if (!m_bAnswered) {
+      return true;  // out of order: refused, but the request stays usable
+    }
+    if (m_bFailed || (m_session->Fails(step) && m_nChunk >= m_session->answer.nFailAfterChunks)) {
       m_bFailed = true;
     }
     return m_bFailed;
@@ -135,6 +135,7 @@ class CScriptedRequest : public IHttpRequest {
   std::shared_ptr<SessionScript> m_session;
   std::shared_ptr<RecordedHttpExchange> m_record;
   std::vector<std::string> m_aChunks;
+  bool m_bSent = false;
   bool m_bAnswered = false;
   bool m_bFailed = false;
   std::size_t m_nChunk = 0;
@@ -151,7 +152,7 @@ class CScriptedConnection : public IHttpConnection {
 
   std::unique_ptr<IHttpRequest> OpenRequest(const std::string& verb,
                                             const std::string& path) override {
-    if (m_session->Fails(HttpStep::kOpenRequest)) {
+    if (!IsAcceptableRequest(verb, path) || m_session->Fails(HttpStep::kOpenRequest)) {
       return nullptr;
     }
     auto record = std::make_shared<RecordedHttpExchange>(m_session->settings);
@@ -179,7 +180,7 @@ class CScriptedSession : public IHttpSession {
   }
 
   std::unique_ptr<IHttpConnection> Connect(const std::string& host, int port) override {
-    if (m_session->Fails(HttpStep::kConnect)) {
+    if (!IsAcceptableHost(host, port) || m_session->Fails(HttpStep::kConnect)) {
       return nullptr;
     }
     m_session->settings.strHost = host;
@@ -274,7 +275,7 @@ std::unique_ptr<IHttpSession> CScriptedHttpTransport::OpenSession(const std::str
       session->answer = ScriptedHttpAnswer::FailAt(HttpStep::kSend);
     }
   }
-  if (session->Fails(HttpStep::kOpenSession)) {
+  if (!IsAcceptableUserAgent(userAgent) || session->Fails(HttpStep::kOpenSession)) {
     return nullptr;
   }
   return std::make_unique<CScriptedSession>(session);
