@@ -47,22 +47,6 @@ TEST_P(NowPlayingContractTest, NothingPlayingEmptiesBothStringsWhateverTheyHeld)
   EXPECT_EQ(harness.source->GetTrack(nullptr, &artist), E_POINTER);
 }
 
-TEST_P(NowPlayingContractTest, AnswersOnAWorkerThreadBetweenItsHooks) {
-  SourceHarness harness = GetParam()();
-  CPosixThreadHooks hooks;
-  std::wstring title;
-  std::wstring artist;
-  std::thread worker([&] {
-    hooks.OnWorkerStart();
-    harness.source->GetTrack(&title, &artist);
-    hooks.OnWorkerEnd();
-  });
-  worker.join();
-  // Whatever it answered is a pair of texts the runner can join; either may be empty.
-  EXPECT_EQ(title.find(L'\0'), std::wstring::npos);
-  EXPECT_EQ(artist.find(L'\0'), std::wstring::npos);
-}
-
 std::string SourceName(const ::testing::TestParamInfo<SourceHarness (*)()>&) {
   return "Source";
 }
@@ -109,12 +93,5 @@ INSTANTIATE_TEST_SUITE_P(Posix, ThreadHooksContractTest, ::testing::Values(&Make
                          HooksName);
 INSTANTIATE_TEST_SUITE_P(Recording, ThreadHooksContractTest, ::testing::Values(&MakeRecordingHooks),
                          HooksName);
-
-TEST(RecordingThreadHooksTest, SeesAnEndWithoutItsStart) {
-  CRecordingThreadHooks hooks;
-  hooks.OnWorkerStart();
-  std::thread([&] { hooks.OnWorkerEnd(); }).join();
-  EXPECT_FALSE(hooks.Balanced());
-}
 
 }  // namespace
