@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -43,6 +44,24 @@ class CGate {
   std::condition_variable m_cv;
   bool m_bOpen = false;
 };
+
+// The calling thread's entry under /proc (Linux), which lasts until the thread has fully exited.
+std::filesystem::path ThisThreadEntry() {
+  return std::filesystem::path("/proc") / std::filesystem::read_symlink("/proc/thread-self");
+}
+
+// A thread that was let go cannot be joined; this waits (in real time) until its exit is
+// complete, so the test does not end while it still tears down.
+bool WaitUntilGone(const std::filesystem::path& threadEntry) {
+  const auto deadline = std::chrono::steady_clock::now() + kRealTimeout;
+  while (std::filesystem::exists(threadEntry)) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
 
 // The manual clock as seen by a machine whose wall clock was set back, or whose clock can
 // make no wake events.
@@ -282,7 +301,9 @@ TEST_F(RunnerTest, StopWhileARequestHangsReturnsAfterFiveSecondsAndTheLateWorker
   auto entered = std::make_shared<CGate>();
   auto release = std::make_shared<CGate>();
   ScriptedHttpAnswer hanging = ScriptedHttpAnswer::Body(NotificationsAnswer());
-  hanging.onSend = [entered, release] {
+  auto workerEntry = std::make_shared<std::filesystem::path>();
+  hanging.onSend = [entered, release, workerEntry] {
+    *workerEntry = ThisThreadEntry();
     entered->Open();
     release->Wait(6 * kRealTimeout);
   };
@@ -291,6 +312,7 @@ TEST_F(RunnerTest, StopWhileARequestHangsReturnsAfterFiveSecondsAndTheLateWorker
   Pass(5000ms);
   h.clock.Advance(2000ms);  // the first pass begins and hangs in its first request
   ASSERT_TRUE(entered->Wait(kRealTimeout));
+  ASSERT_TRUE(std::filesystem::exists(*workerEntry));
 
   std::atomic<bool> stopped{false};
   std::thread stopper([&] {
@@ -317,6 +339,7 @@ TEST_F(RunnerTest, StopWhileARequestHangsReturnsAfterFiveSecondsAndTheLateWorker
   m_pRunner.reset();
   release->Open();
   ASSERT_TRUE(m_hooks.WaitForEnds(2, kRealTimeout));
+  EXPECT_TRUE(WaitUntilGone(*workerEntry));
   // It finished the request under way with the own record that follows, then ended there.
   EXPECT_EQ(Requests(), 2u);
   EXPECT_TRUE(m_hooks.Balanced());
