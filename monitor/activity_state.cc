@@ -2,8 +2,13 @@
 
 #include <cstdint>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <string_view>
+
+#include "common/format.h"
+#include "facebook/facebook_client.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -59,6 +64,15 @@ void FirstTwoWords(std::wstring_view text, std::wstring_view& first, std::wstrin
   }
 }
 
+// What FormatStatus gives, appended to `out` without a string of its own.
+void AppendStatus(std::wstring& out, const UserInfo& info) {
+  out += info.strName;
+  out += L'|';
+  out += info.strStatusMessage;
+  out += L'|';
+  out += info.strStatusTime;
+}
+
 }  // namespace
 
 bool ParseBirthday(UserInfo& info) {
@@ -77,4 +91,49 @@ bool ParseBirthday(UserInfo& info) {
     }
   }
   return info.wBirthdayMonth != 0 && info.wBirthdayDay != 0;
+}
+
+bool IsBirthdayToday(const UserInfo& info, IClock& clock) {
+  if (info.wBirthdayMonth == 0 || info.wBirthdayDay == 0) {
+    return false;
+  }
+  const LocalDate today = clock.Today();
+  return info.wBirthdayMonth == today.nMonth && info.wBirthdayDay == today.nDay;
+}
+
+std::wstring FormatCounts(const ActivityCounts& counts) {
+  return FormatPrintf(L"%d|%d|%d|%d|%d|%d|%d",
+                      {counts.nMessages, counts.nPokes, counts.nShares, counts.nFriendRequests,
+                       counts.nGroupInvites, counts.nEventInvites, counts.nNewWallPosts});
+}
+
+std::wstring FormatStatus(const UserInfo& info) {
+  std::wstring text;
+  AppendStatus(text, info);
+  return text;
+}
+
+std::wstring BuildActivitySignature(const CFacebookClient& client) {
+  std::lock_guard<std::mutex> lock(client.m_csState);
+  std::wstring signature;
+  // One allocation for the whole text: the fields plus their separators and the counts.
+  std::size_t size = 64 + client.m_self.strName.size() + client.m_self.strStatusMessage.size() +
+                     client.m_self.strStatusTime.size();
+  for (const UserInfo& info : client.m_friends) {
+    size += 3 + info.strName.size() + info.strStatusMessage.size() + info.strStatusTime.size();
+  }
+  signature.reserve(size);
+  AppendStatus(signature, client.m_self);
+  signature += L'|';
+  signature += FormatCounts(client.m_counts);
+  for (const UserInfo& info : client.m_friends) {
+    AppendStatus(signature, info);
+    signature += L'|';
+  }
+  return signature;
+}
+
+void ResetNewWallPosts(CFacebookClient& client) {
+  std::lock_guard<std::mutex> lock(client.m_csState);
+  client.m_counts.nNewWallPosts = 0;
 }

@@ -14,6 +14,7 @@ class INowPlayingSource {
  public:
   virtual ~INowPlayingSource() = default;
 
-  // Sets `title` and `artist` of the current track; either may be empty.
+  // Sets `title` and `artist` of the current track; either may be empty. Both are set on every
+  // call, to empty strings when nothing plays. A null pointer gives E_POINTER.
   virtual HRESULT GetTrack(std::wstring* title, std::wstring* artist) = 0;
 };

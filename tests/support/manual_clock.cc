@@ -16,6 +16,7 @@ class CManualWakeEvent : public IWakeEvent {
     std::unique_lock<std::mutex> lock(m_clock.m_mutex);
     const std::int64_t deadline = m_clock.m_nowMs + timeoutMs;
     ++m_clock.m_nWaiters;
+    ++m_clock.m_nWaitsBegun;
     m_clock.m_changed.notify_all();
     m_clock.m_changed.wait(lock,
                            [&] { return m_bSignalled || m_clock.m_nowMs >= deadline; });
@@ -88,4 +89,14 @@ int CManualClock::Waiters() {
 bool CManualClock::WaitForWaiters(int count, std::chrono::milliseconds realTimeout) {
   std::unique_lock<std::mutex> lock(m_mutex);
   return m_changed.wait_for(lock, realTimeout, [&] { return m_nWaiters >= count; });
+}
+
+int CManualClock::WaitsBegun() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_nWaitsBegun;
+}
+
+bool CManualClock::WaitForWaitsBegun(int count, std::chrono::milliseconds realTimeout) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  return m_changed.wait_for(lock, realTimeout, [&] { return m_nWaitsBegun >= count; });
 }

@@ -31,6 +31,11 @@ class CManualClock : public IClock {
   int Waiters();
   // Blocks (in real time, at most `realTimeout`) until at least `count` threads wait.
   bool WaitForWaiters(int count, std::chrono::milliseconds realTimeout);
+  // Number of Waits begun so far. Once it has grown, the new wait's deadline is fixed, so
+  // a test can advance the clock without racing the waiting thread.
+  int WaitsBegun();
+  // Blocks (in real time, at most `realTimeout`) until at least `count` waits have begun.
+  bool WaitForWaitsBegun(int count, std::chrono::milliseconds realTimeout);
 
  private:
   friend class CManualWakeEvent;
@@ -42,4 +47,5 @@ class CManualClock : public IClock {
   LocalDate m_today{2026, 12, 8};
   bool m_bCounterAvailable = true;
   int m_nWaiters = 0;
+  int m_nWaitsBegun = 0;
 };

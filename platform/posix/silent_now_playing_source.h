@@ -1,0 +1,11 @@
+// The now-playing source of a system without a media player the add-in can ask: nothing is
+// ever playing. Both players of the Linux build are this one.
+#pragma once
+
+#include "platform/now_playing_source.h"
+
+class CSilentNowPlayingSource : public INowPlayingSource {
+ public:
+  // Empties both strings and returns E_FAIL, as a player that is not running does.
+  HRESULT GetTrack(std::wstring* title, std::wstring* artist) override;
+};
