@@ -22,9 +22,6 @@ constexpr const char* kApiVersion = "1.0";
 constexpr const char* kApiPath = "/restserver.php";
 constexpr std::size_t kMaxFriends = 100;  // the friends query asks for no more
 
-constexpr const wchar_t* kMonthAbbrevs[] = {L"jan", L"feb", L"mar", L"apr", L"may", L"jun",
-                                            L"jul", L"aug", L"sep", L"oct", L"nov", L"dec"};
-
 bool IsDecimalNumber(const std::string& text) {
   return !text.empty() &&
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -287,8 +284,7 @@ void CFacebookClient::ClearUserInfo(UserInfo& info) {
 }
 
 std::wstring CFacebookClient::GetMonthAbbrev() const {
-  const int month = m_clock.Today().nMonth;
-  return kMonthAbbrevs[std::clamp(month, 1, 12) - 1];
+  return std::wstring(MonthAbbrev(m_clock.Today().nMonth));
 }
 
 CFacebookClient& GetFacebookClient() {

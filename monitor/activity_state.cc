@@ -1,5 +1,6 @@
 #include "monitor/activity_state.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <mutex>
@@ -91,6 +92,10 @@ bool ParseBirthday(UserInfo& info) {
     }
   }
   return info.wBirthdayMonth != 0 && info.wBirthdayDay != 0;
+}
+
+std::wstring_view MonthAbbrev(int month) {
+  return kMonthAbbrevs[std::clamp(month, 1, 12) - 1];
 }
 
 bool IsBirthdayToday(const UserInfo& info, IClock& clock) {

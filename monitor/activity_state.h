@@ -6,11 +6,16 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "facebook/facebook_records.h"
 
 class CFacebookClient;
 class IClock;
+
+// The month's three-letter abbreviation in lower case, "jan" to "dec", as birthdays are
+// matched and queried by; a month below 1 gives "jan", above 12 "dec".
+std::wstring_view MonthAbbrev(int month);
 
 // Derives wBirthdayMonth and wBirthdayDay from strBirthday ("November 3", "Mar 5, 1980").
 // The first word names the month by its first three letters, any case; a word that names
