@@ -39,14 +39,15 @@ TEST(SignatureTest, SignsSortedRawPairsWithoutTheSignature) {
 TEST(AnswerTest, WritesListsRecordsAndScalarsInBothFormats) {
   AnswerDocument document;
   document.root = CAnswerNode::Record(
-      "r", {CAnswerNode::Text("t", "a<b & c"), CAnswerNode::Number("n", 7), CAnswerNode::List("l"),
-            CAnswerNode::List("m", {CAnswerNode::Bool("b", false)})});
+      "r", {CAnswerNode::Text("t", "a<b & \"c\""), CAnswerNode::Number("n", 7),
+            CAnswerNode::List("l"), CAnswerNode::List("m", {CAnswerNode::Bool("b", false)})});
   const std::string xml = WriteXmlAnswer(document);
-  EXPECT_NE(xml.find("\n  <t>a&lt;b &amp; c</t>\n  <n>7</n>\n  <l list=\"true\"/>\n  <m "
-                     "list=\"true\">\n    <b>0</b>\n  </m>\n</r>\n"),
-            std::string::npos)
+  EXPECT_NE(
+      xml.find("\n  <t>a&lt;b &amp; &quot;c&quot;</t>\n  <n>7</n>\n  <l list=\"true\"/>\n  <m "
+               "list=\"true\">\n    <b>0</b>\n  </m>\n</r>\n"),
+      std::string::npos)
       << xml;
-  EXPECT_EQ(WriteJsonAnswer(document), R"({"t":"a<b & c","n":7,"l":[],"m":[false]})");
+  EXPECT_EQ(WriteJsonAnswer(document), R"({"t":"a<b & \"c\"","n":7,"l":[],"m":[false]})");
 }
 
 }  // namespace

@@ -5,21 +5,7 @@
 namespace {
 
 void AppendEscaped(std::string& out, std::string_view text) {
-  for (char c : ToXmlSafeText(text)) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
+  out += EscapeMarkup(ToXmlSafeText(text));
 }
 
 void WriteXmlNode(std::string& out, const CAnswerNode& node, int depth) {
@@ -107,6 +93,30 @@ CAnswerNode CAnswerNode::List(std::string name, std::vector<CAnswerNode> childre
   CAnswerNode node(Kind::kList, std::move(name));
   node.m_aChildren = std::move(children);
   return node;
+}
+
+std::string EscapeMarkup(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  return out;
 }
 
 std::string ToXmlSafeText(std::string_view text) {

@@ -59,6 +59,10 @@ struct AnswerDocument {
 std::string WriteXmlAnswer(const AnswerDocument& document);
 std::string WriteJsonAnswer(const AnswerDocument& document);
 
+// `text` with &, <, > and " written as entities, as the service writes text in its answers;
+// also right for HTML text and attribute values in double quotes.
+std::string EscapeMarkup(std::string_view text);
+
 // Text made safe for an XML document: invalid UTF-8 becomes U+FFFD and control characters
 // that XML 1.0 forbids are dropped.
 std::string ToXmlSafeText(std::string_view text);

@@ -4,21 +4,22 @@ namespace {
 
 std::string Page(std::string_view title, const std::string& body) {
   std::string page =
-      "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + HtmlEscape(title) +
+      "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + EscapeMarkup(title) +
       "</title></head>\n<body>\n<p><a href=\"/\">Home</a> | <a href=\"/inbox/\">Inbox</a> | "
       "<a href=\"/reqs.php\">Requests</a> | <a href=\"/wall.php\">Wall</a></p>\n<h1>" +
-      HtmlEscape(title) + "</h1>\n";
+      EscapeMarkup(title) + "</h1>\n";
   page += body;
   page += "</body></html>\n";
   return page;
 }
 
 std::string Paragraph(std::string_view text) {
-  return "<p>" + HtmlEscape(text) + "</p>\n";
+  return "<p>" + EscapeMarkup(text) + "</p>\n";
 }
 
 std::string ProfileLink(const PersonRecord& person) {
-  return "<a href=\"/profile.php?id=" + person.strUid + "\">" + HtmlEscape(person.strName) + "</a>";
+  return "<a href=\"/profile.php?id=" + person.strUid + "\">" + EscapeMarkup(person.strName) +
+         "</a>";
 }
 
 // The name of the person with `uid` when the scenario knows them, else the bare id.
@@ -28,42 +29,15 @@ std::string NameOrId(const ServiceSnapshot& snapshot, const std::string& uid) {
       return ProfileLink(person);
     }
   }
-  return "User " + HtmlEscape(uid);
+  return "User " + EscapeMarkup(uid);
 }
 
 std::string HiddenField(std::string_view name, std::string_view value) {
-  return "<input type=\"hidden\" name=\"" + HtmlEscape(name) + "\" value=\"" + HtmlEscape(value) +
-         "\">\n";
+  return "<input type=\"hidden\" name=\"" + EscapeMarkup(name) + "\" value=\"" +
+         EscapeMarkup(value) + "\">\n";
 }
 
 }  // namespace
-
-std::string HtmlEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
-  return out;
-}
 
 std::string HomePage(const ServiceSnapshot& snapshot) {
   std::string body = "<p>Welcome, " + ProfileLink(snapshot.user) + ".</p>\n";
@@ -74,7 +48,7 @@ std::string HomePage(const ServiceSnapshot& snapshot) {
   for (const PersonRecord& person : snapshot.aFriends) {
     body += "<li>" + ProfileLink(person);
     if (!person.status.strMessage.empty()) {
-      body += " " + HtmlEscape(person.status.strMessage);
+      body += " " + EscapeMarkup(person.status.strMessage);
     }
     body += "</li>\n";
   }
@@ -96,11 +70,11 @@ std::string RequestsPage(const ServiceSnapshot& snapshot) {
   }
   body += "</ul>\n<h2 id=\"group\">Group Invitations</h2>\n<ul>\n";
   for (const std::string& gid : state.aGroupInvites) {
-    body += "<li>An invitation to group " + HtmlEscape(gid) + ".</li>\n";
+    body += "<li>An invitation to group " + EscapeMarkup(gid) + ".</li>\n";
   }
   body += "</ul>\n<h2 id=\"event\">Event Invitations</h2>\n<ul>\n";
   for (const std::string& eid : state.aEventInvites) {
-    body += "<li>An invitation to event " + HtmlEscape(eid) + ".</li>\n";
+    body += "<li>An invitation to event " + EscapeMarkup(eid) + ".</li>\n";
   }
   body += "</ul>\n";
   return Page("Requests", body);

@@ -8,8 +8,6 @@
 
 #include "tools/restemu/rest_service.h"
 
-std::string HtmlEscape(std::string_view text);
-
 std::string HomePage(const ServiceSnapshot& snapshot);
 std::string InboxPage(const ServiceSnapshot& snapshot);
 // Sections with the anchors "friend", "group" and "event".
