@@ -1,0 +1,64 @@
+#include "tests/integration/emulated_service.h"
+
+#include <httplib.h>
+
+#include <ctime>
+
+#include "tools/restemu/scenario.h"
+
+DeploymentConfig EmulatorDeployment(int port) {
+  const std::string address = "http://127.0.0.1:" + std::to_string(port);
+  DeploymentConfig config = GetDeploymentConfig();
+  config.strApiHost = "127.0.0.1";
+  config.nApiPort = port;
+  config.strLoginPage = address + "/login.php";
+  config.strAuthorizePage = address + "/authorize.php";
+  config.strSiteAddress = address + "/";
+  return config;
+}
+
+namespace {
+
+bool PostForm(int port, const std::string& path, const httplib::Params& form) {
+  httplib::Client browser("127.0.0.1", port);
+  const httplib::Result page = browser.Post(path.c_str(), form);
+  return page && page->status == 200;
+}
+
+}  // namespace
+
+bool LogInOnTheLoginPage(int port, const std::string& authToken) {
+  const DeploymentConfig& config = GetDeploymentConfig();
+  return PostForm(port, "/login.php",
+                  {{"api_key", config.strApiKey}, {"auth_token", authToken}, {"v", "1.0"}});
+}
+
+bool AllowStatusUpdates(int port) {
+  const DeploymentConfig& config = GetDeploymentConfig();
+  return PostForm(port, "/authorize.php",
+                  {{"api_key", config.strApiKey},
+                   {"v", "1.0"},
+                   {"ext_perm", "status_update"},
+                   {"decision", "allow"}});
+}
+
+bool LogInThroughTheBrowser(CFacebookClient& client, int port) {
+  FacebookCallResult result;
+  if (!client.CreateToken(result)) {
+    return false;
+  }
+  std::string token;
+  {
+    std::lock_guard<std::mutex> lock(client.m_csState);
+    token = client.m_strAuthToken;
+  }
+  result.Reset();
+  return LogInOnTheLoginPage(port, token) && client.GetSession(result);
+}
+
+EmulatedService::EmulatedService(const std::string& scenarioJson)
+    : pEmulator(std::make_unique<CRestEmulator>(ParseScenario(scenarioJson, std::time(nullptr)))) {
+  pEmulator->Start();
+  pClient = std::make_unique<CFacebookClient>(EmulatorDeployment(pEmulator->Port()), transport,
+                                              parser, clock, logger);
+}
