@@ -1,5 +1,5 @@
-// A second process for the store tests, wired as the add-in wires itself on Linux: the SQLite
-// registry and the AES-GCM protector in the user's settings folder.
+// A second process for the store tests, wired with the Linux adapters: the settings store and
+// its protection in the user's settings folder.
 //
 //   zenlet_store_writer session KEY SECRET UID NAME   saves that session through GetOptions()
 //   zenlet_store_writer loop FIRST COUNT              saves generations FIRST, FIRST+1, ...
@@ -12,19 +12,15 @@
 #include <string>
 
 #include "common/text.h"
-#include "platform/openssl/aes_gcm_data_protector.h"
 #include "platform/platform.h"
-#include "platform/sqlite/sqlite_registry.h"
+#include "platform/posix/posix_platform.h"
 #include "settings/logging.h"
 #include "settings/options.h"
 #include "tests/settings/store_generation.h"
 
 int main(int argc, char** argv) {
-  CSqliteRegistry registry(CSqliteRegistry::DefaultPath(), GetLogger("opt"));
-  CAesGcmDataProtector protector(CAesGcmDataProtector::DefaultKeyPath(), GetLogger("opt"));
-  Platform platform;
-  platform.pRegistry = &registry;
-  platform.pProtector = &protector;
+  CPosixPlatform posix;
+  const Platform platform = posix.Bundle();
   SetPlatform(platform);
 
   if (argc == 6 && std::strcmp(argv[1], "session") == 0) {
@@ -33,7 +29,7 @@ int main(int argc, char** argv) {
     return options->Save() == kRegOk ? 0 : 1;
   }
   if (argc == 4 && std::strcmp(argv[1], "loop") == 0) {
-    CFBOpts options(&registry, &protector, nullptr);
+    CFBOpts options(platform.pRegistry, platform.pProtector, nullptr);
     options.Load();
     std::uint32_t generation = static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10));
     if (generation == 0) {
