@@ -324,6 +324,20 @@ class CSqliteStore {
     if (status != SQLITE_OK) {
       return Failure(status, "configure", true);
     }
+    // One read transaction, so that another process's first save cannot land between the
+    // reads and make a fresh store of ours look like another program's file.
+    if ((status = Execute("BEGIN")) != SQLITE_OK) {
+      return Failure(status, "check", true);
+    }
+    const RegistryStatus checked = CheckContent();
+    if (m_pDb != nullptr) {
+      Execute("COMMIT");
+    }
+    return checked;
+  }
+
+  RegistryStatus CheckContent() {
+    int status = SQLITE_OK;
     sqlite3_int64 version = 0;
     if ((status = Integer("PRAGMA user_version", &version)) != SQLITE_OK) {
       return Failure(status, "read format", true);

@@ -144,4 +144,22 @@ TEST_F(StoreProcessTest, TwoProcessesSavingAtOnceLeaveASoundStore) {
   EXPECT_TRUE(generation == 1024 || generation == 2024) << generation;
 }
 
+// Two first starts saving at once used to read a store the other one was just creating as
+// "another program's file" (its format version read before that save, its tables after),
+// so the new store was moved aside and the saves failed.
+TEST_F(StoreProcessTest, TwoFirstSavesAtOnceNeverTakeTheNewStoreForADamagedOne) {
+  for (int round = 0; round < 30; ++round) {
+    const std::string folder = m_temp.Path() + "/round" + std::to_string(round);
+    CScopedEnvironment config("XDG_CONFIG_HOME", folder.c_str());
+    const Child first = Spawn({"loop", "1000", "3"});
+    const Child second = Spawn({"loop", "2000", "3"});
+    EXPECT_EQ(Wait(first), 0) << "round " << round;
+    EXPECT_EQ(Wait(second), 0) << "round " << round;
+    for (const auto& entry : std::filesystem::directory_iterator(folder + "/Morvane/Zenlet")) {
+      EXPECT_EQ(entry.path().filename().string().find("damaged"), std::string::npos)
+          << "round " << round;
+    }
+  }
+}
+
 }  // namespace

@@ -39,7 +39,9 @@ int main(int argc, char** argv) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     for (unsigned long done = 0; count == 0 || done < count; ++done, ++generation) {
       FillGeneration(options, generation);
-      if (options.Save() != kRegOk) {
+      const RegistryStatus status = options.Save();
+      if (status != kRegOk) {
+        std::fprintf(stderr, "save of generation %u failed: %d\n", generation, status);
         return 2;
       }
       if (done == 0) {
