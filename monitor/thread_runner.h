@@ -90,7 +90,8 @@ class CThreadRunner {
   void StartThread(std::shared_ptr<IThreadWork> work);
 
  private:
-  // The worker's entry: the platform's per-thread set-up around the work.
+  // The worker's entry: the platform's per-thread set-up around the work. The worker holds
+  // its own shares of the signals and the work, which keep them alive after the runner.
   static void ThreadProc(std::shared_ptr<CWorkerSignals> signals, std::shared_ptr<IThreadWork> work,
                          IThreadHooks& hooks, CLogger& log);
   // Takes the thread out of the runner and leaves it idle; needs m_cs held. `ended` tells

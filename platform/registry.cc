@@ -5,7 +5,8 @@
 std::wstring FoldRegistryName(std::wstring_view name) {
   std::wstring folded(name);
   for (wchar_t& c : folded) {
-    const auto code = static_cast<std::uint32_t>(c);
+    // A wide character is a code point, not a byte (the check takes it for a char).
+    const auto code = static_cast<std::uint32_t>(c);  // NOLINT(bugprone-signed-char-misuse)
     if ((code >= U'a' && code <= U'z') || (code >= 0xE0 && code <= 0xFE && code != 0xF7) ||
         (code >= 0x3B1 && code <= 0x3CB && code != 0x3C2) || (code >= 0x430 && code <= 0x44F)) {
       c = static_cast<wchar_t>(code - 0x20);  // ASCII, Latin-1, Greek, basic Cyrillic

@@ -15,7 +15,7 @@
 namespace {
 
 constexpr const char* kLinePattern = "%d [%c] [%t] %p %c %x - %m%n";
-constexpr std::size_t kMaxLogFileSize = 10 * 1024 * 1024;
+constexpr std::size_t kMaxLogFileSize = std::size_t{10} * 1024 * 1024;
 constexpr unsigned kLogBackupCount = 5;
 constexpr unsigned kLogFileMode = 0644;
 constexpr const wchar_t* kLogFileName = L"Zenlet.log";
@@ -132,7 +132,7 @@ void SetUpLogging() {
 std::wstring SetUpLogging(IFileSystem& files, IRegistry* registry, ILogBackend& backend) {
   g_bDebugLogSwitch = registry != nullptr && ReadDebugLogSwitch(*registry);
 
-  const std::wstring path = AppendPath(files, GetLogFolder(files), kLogFileName);
+  std::wstring path = AppendPath(files, GetLogFolder(files), kLogFileName);
   LogFileSettings settings;
   settings.strFileName = WideToAnsi(path);
   settings.strAppenderName = "default";
