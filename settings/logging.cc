@@ -11,6 +11,7 @@
 #include "platform/file_system.h"
 #include "platform/platform.h"
 #include "platform/registry.h"
+#include "settings/reg_settings.h"
 
 namespace {
 
@@ -59,13 +60,9 @@ bool ReadDebugLogSwitch(IRegistry& registry) {
   if (registry.OpenKey(RegistryRoot::kCurrentUser, kOptionsKeyPath, &key) != kRegOk) {
     return false;
   }
-  std::uint8_t data[4] = {};
-  std::uint32_t size = sizeof(data);
-  std::uint32_t type = 0;
-  if (key->QueryValue(L"DebugLog", &type, data, &size) != kRegOk || size != sizeof(data)) {
-    return false;
-  }
-  return (data[0] | data[1] | data[2] | data[3]) != 0;
+  std::uint32_t value = 0;  // missing or unreadable: off
+  ExchangeDword(key.get(), L"DebugLog", value, false);
+  return value != 0;
 }
 
 }  // namespace
