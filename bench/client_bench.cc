@@ -19,7 +19,7 @@
 #include "platform/md5.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/xml_parser.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 
 namespace {
 

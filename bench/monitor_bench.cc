@@ -21,7 +21,7 @@
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_thread_hooks.h"
 #include "platform/posix/silent_now_playing_source.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 
 namespace {
 

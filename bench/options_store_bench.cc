@@ -4,7 +4,7 @@
 
 #include "platform/openssl/aes_gcm_data_protector.h"
 #include "platform/sqlite/sqlite_registry.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 #include "settings/options.h"
 #include "tests/support/temp_folder.h"
 

@@ -14,7 +14,7 @@
 #include "platform/clock.h"
 #include "platform/platform.h"
 #include "platform/xml_parser.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 
 namespace {
 

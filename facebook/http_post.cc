@@ -8,7 +8,7 @@
 #include "facebook/facebook_client.h"
 #include "facebook/response_log.h"
 #include "platform/http_transport.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "facebook/xml_select.h"
 #include "platform/xml_parser.h"
 #include "resources/string_table.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "monitor/perf_timer.h"
 #include "platform/clock.h"
 #include "platform/now_playing_source.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 
 namespace {
 

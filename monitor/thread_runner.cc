@@ -9,7 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/thread_hooks.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "common/text.h"
 #include "platform/data_protector.h"
 #include "platform/platform.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/private_files.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 
 namespace {
 

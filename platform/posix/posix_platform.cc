@@ -10,7 +10,7 @@
 #include "platform/posix/silent_now_playing_source.h"
 #include "platform/posix/terminal_user_shell.h"
 #include "platform/sqlite/sqlite_registry.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 
 struct CPosixPlatform::Adapters {
   CPosixClock clock;

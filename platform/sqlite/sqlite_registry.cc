@@ -14,7 +14,7 @@
 #include "common/text.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/private_files.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "common/deployment.h"
 #include "facebook/facebook_client.h"
 #include "platform/libxml2/libxml2_parser.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/recording_log_backend.h"
 #include "tests/support/scripted_http_transport.h"

@@ -10,7 +10,7 @@
 #include "platform/curl/curl_http_transport.h"
 #include "platform/libxml2/libxml2_parser.h"
 #include "platform/posix/posix_clock.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 #include "tests/support/recording_log_backend.h"
 #include "tools/restemu/rest_emulator.h"
 

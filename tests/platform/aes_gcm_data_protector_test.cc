@@ -9,7 +9,7 @@
 #include <sstream>
 #include <thread>
 
-#include "settings/logging.h"
+#include "common/logger.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/recording_log_backend.h"
 #include "tests/support/temp_folder.h"

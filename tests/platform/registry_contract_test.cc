@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/sqlite/sqlite_registry.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 #include "tests/support/in_memory_registry.h"
 #include "tests/support/recording_log_backend.h"
 #include "tests/support/temp_folder.h"

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "platform/openssl/aes_gcm_data_protector.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/recording_log_backend.h"
 #include "tests/support/temp_folder.h"

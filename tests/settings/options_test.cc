@@ -6,7 +6,7 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 #include "tests/support/in_memory_data_protector.h"
 #include "tests/support/in_memory_registry.h"
 #include "tests/support/recording_log_backend.h"

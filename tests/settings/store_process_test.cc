@@ -15,7 +15,7 @@
 
 #include "platform/openssl/aes_gcm_data_protector.h"
 #include "platform/sqlite/sqlite_registry.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 #include "settings/options.h"
 #include "tests/settings/store_generation.h"
 #include "tests/support/recording_log_backend.h"

@@ -14,7 +14,7 @@
 #include "common/text.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_platform.h"
-#include "settings/logging.h"
+#include "common/logger.h"
 #include "settings/options.h"
 #include "tests/settings/store_generation.h"
 
