@@ -7,12 +7,12 @@
 #include <utility>
 
 #include "common/hresult.h"
+#include "common/process_instance.h"
 #include "common/text.h"
 #include "facebook/call_method.h"
 #include "facebook/xml_select.h"
 #include "monitor/activity_state.h"
 #include "platform/clock.h"
-#include "platform/platform.h"
 #include "platform/xml_parser.h"
 #include "common/logger.h"
 
@@ -36,14 +36,6 @@ std::int32_t AddSaturated(std::int32_t a, std::int64_t b) {
   const std::int64_t sum = static_cast<std::int64_t>(a) + b;
   return static_cast<std::int32_t>(
       std::min<std::int64_t>(sum, std::numeric_limits<std::int32_t>::max()));
-}
-
-template <typename T>
-T& Required(T* collaborator) {
-  if (collaborator == nullptr) {
-    ThrowHResult(E_UNEXPECTED);
-  }
-  return *collaborator;
 }
 
 }  // namespace
@@ -288,8 +280,8 @@ std::wstring CFacebookClient::GetMonthAbbrev() const {
 }
 
 CFacebookClient& GetFacebookClient() {
-  static CFacebookClient client(GetDeploymentConfig(), Required(GetPlatform().pHttp),
-                                Required(GetPlatform().pXml), Required(GetPlatform().pClock),
-                                GetLogger("fap"));
-  return client;
+  if (CFacebookClient* client = CProcessInstance<CFacebookClient>::Get()) {
+    return *client;
+  }
+  ThrowHResult(E_UNEXPECTED);
 }

@@ -98,7 +98,6 @@ class CFacebookClient {
   CCallIdSource m_callIds;
 };
 
-// The process's one client, wired on first use from the platform bundle and the build's
-// deployment configuration. Throws CHResultError(E_UNEXPECTED) while the bundle lacks the
-// HTTP transport, the XML parser or the clock.
+// The process's one client: the one start-up code wired with CProcessInstance (see
+// common/process_instance.h). Throws CHResultError(E_UNEXPECTED) while none is wired.
 CFacebookClient& GetFacebookClient();

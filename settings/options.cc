@@ -5,9 +5,10 @@
 
 #include "common/deployment.h"
 #include "common/format.h"
+#include "common/hresult.h"
+#include "common/process_instance.h"
 #include "common/text.h"
 #include "platform/data_protector.h"
-#include "platform/platform.h"
 #include "common/logger.h"
 
 namespace {
@@ -211,12 +212,19 @@ std::uint32_t CFBOpts::ClampStatusFieldWidth() {
   return m_dwStatusFieldWidth;
 }
 
+RegistryStatus CFBOpts::LoadOnce() {
+  if (!m_bLoaded) {
+    m_bLoaded = true;
+    m_nFirstLoadStatus = Load();
+  }
+  return m_nFirstLoadStatus;
+}
+
 CFBOpts* GetOptions() {
-  static CFBOpts* const options = [] {
-    const Platform& platform = GetPlatform();
-    static CFBOpts instance(platform.pRegistry, platform.pProtector, &GetLogger("opt"));
-    instance.Load();
-    return &instance;
-  }();
+  CFBOpts* options = CProcessInstance<CFBOpts>::Get();
+  if (options == nullptr) {
+    ThrowHResult(E_UNEXPECTED);
+  }
+  options->LoadOnce();
   return options;
 }

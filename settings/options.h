@@ -60,6 +60,10 @@ class CFBOpts : public CRegSettings {
   // returns it.
   std::uint32_t ClampStatusFieldWidth();
 
+  // Loads the options the first time it is called and never again, so that changes made in
+  // memory are not lost to a second read. Returns the status of that first load.
+  RegistryStatus LoadOnce();
+
   std::uint32_t m_dwToolbarRowIndex = 0;
   std::uint32_t m_dwToolbarLeft = 0;
   std::uint32_t m_dwToolbarPosition = 0;
@@ -73,10 +77,13 @@ class CFBOpts : public CRegSettings {
  private:
   IDataProtector* m_pProtector;
   CLogger* m_pLogger;
+  bool m_bLoaded = false;
+  RegistryStatus m_nFirstLoadStatus = kRegOk;
 };
 
-// The process's options, made from the platform bundle's registry and protector and loaded
-// once, on first use. Main thread only.
+// The process's options: the object start-up code wired with CProcessInstance (see
+// common/process_instance.h), loaded on the first call and never read again. Throws
+// CHResultError(E_UNEXPECTED) while none is wired. Main thread only.
 CFBOpts* GetOptions();
 
 // Seals `text` with `protector`: the upper-case hex form, or empty for an empty text, a null

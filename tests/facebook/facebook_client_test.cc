@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/hresult.h"
+#include "common/process_instance.h"
 #include "platform/platform.h"
 #include "tests/facebook/client_harness.h"
 
@@ -370,26 +371,20 @@ TEST(ClientTest, PollingAndLoggingOutRaceSafely) {
   worker.join();
 }
 
-TEST(ClientTest, ProcessClientIsWiredFromThePlatformOnFirstUse) {
+// A test that wired the process client to its own transport left the accessor pointing at
+// destroyed objects for every later test; wiring is now scoped.
+TEST(ClientTest, TheProcessClientIsTheOneWiredUntilItsWiringEnds) {
   EXPECT_THROW(GetFacebookClient(), CHResultError);
-  CScriptedHttpTransport transport;
-  CLibxml2Parser parser;
-  CManualClock clock;
-  Platform platform;
-  platform.pHttp = &transport;
-  platform.pXml = &parser;
-  platform.pClock = &clock;
-  SetPlatform(platform);
-  CFacebookClient& client = GetFacebookClient();
-  EXPECT_EQ(&client, &GetFacebookClient());
-  transport.Enqueue(ScriptedHttpAnswer::Body(ReadFixture("example_auth_token_xml.xml")));
-  FacebookCallResult result;
-  EXPECT_TRUE(client.CreateToken(result));
-  ASSERT_EQ(transport.Exchanges().size(), 1u);
-  EXPECT_EQ(transport.Exchanges()[0].strHost, GetDeploymentConfig().strApiHost);
-  EXPECT_EQ(transport.Exchanges()[0].nPort, GetDeploymentConfig().nApiPort);
-  EXPECT_EQ(FormValue(transport.SentBodies()[0], "api_key"), GetDeploymentConfig().strApiKey);
-  SetPlatform(Platform());
+  {
+    ClientHarness h;
+    CProcessInstance<CFacebookClient> wiring(h.client);
+    EXPECT_EQ(&GetFacebookClient(), &h.client);
+    h.transport.Enqueue(ScriptedHttpAnswer::Body(ReadFixture("example_auth_token_xml.xml")));
+    FacebookCallResult result;
+    EXPECT_TRUE(GetFacebookClient().CreateToken(result));
+    EXPECT_EQ(h.transport.Exchanges().size(), 1u);
+  }
+  EXPECT_THROW(GetFacebookClient(), CHResultError);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/process_instance.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_platform.h"
 #include "settings/options.h"
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
   CPosixPlatform posix;
   const Platform platform = posix.Bundle();
   SetPlatform(platform);
+  CFBOpts options(platform.pRegistry, platform.pProtector, &GetLogger("opt"));
+  CProcessInstance<CFBOpts> wiring(options);
 
   CFacebookClient client(EmulatorDeployment(std::atoi(argv[1])), *platform.pHttp, *platform.pXml,
                          *platform.pClock, GetLogger("fap"));

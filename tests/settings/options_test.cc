@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "common/hresult.h"
+#include "common/process_instance.h"
 #include "common/text.h"
 #include "platform/platform.h"
 #include "common/logger.h"
@@ -267,7 +269,8 @@ TEST_F(OptionsTest, ProtectedFormsAreUpperCaseHexOfTheUtf16TextAndReadInEitherCa
   EXPECT_EQ(m_backend.Count(LogPriority::kError, "ps: cannot protect"), 1);
 }
 
-TEST(GetOptionsTest, TheProcessOptionsComeFromThePlatformAndAreLoadedOnce) {
+TEST(GetOptionsTest, TheWiredOptionsAreLoadedOnceOnFirstUse) {
+  EXPECT_THROW(GetOptions(), CHResultError);
   CInMemoryRegistry registry;
   CInMemoryDataProtector protector;
   {
@@ -276,12 +279,11 @@ TEST(GetOptionsTest, TheProcessOptionsComeFromThePlatformAndAreLoadedOnce) {
     stored.SetSession({"key", "secret", "7", L"Ann"});
     ASSERT_EQ(stored.Save(), kRegOk);
   }
-  Platform platform;
-  platform.pRegistry = &registry;
-  platform.pProtector = &protector;
-  SetPlatform(platform);
+  CFBOpts wired(&registry, &protector, nullptr);
+  CProcessInstance<CFBOpts> wiring(wired);
 
   CFBOpts* options = GetOptions();
+  EXPECT_EQ(options, &wired);
   EXPECT_EQ(options->m_dwStatusFieldWidth, 420u);
   EXPECT_EQ(options->GetSession().strUid, "7");
 
@@ -290,7 +292,6 @@ TEST(GetOptionsTest, TheProcessOptionsComeFromThePlatformAndAreLoadedOnce) {
   ASSERT_EQ(changed.Save(), kRegOk);
   EXPECT_EQ(GetOptions(), options);
   EXPECT_EQ(GetOptions()->m_dwStatusFieldWidth, 420u) << "never read again in this process";
-  SetPlatform(Platform{});
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/text.h"
+#include "common/process_instance.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_platform.h"
 #include "common/logger.h"
@@ -22,6 +23,8 @@ int main(int argc, char** argv) {
   CPosixPlatform posix;
   const Platform platform = posix.Bundle();
   SetPlatform(platform);
+  CFBOpts processOptions(platform.pRegistry, platform.pProtector, &GetLogger("opt"));
+  CProcessInstance<CFBOpts> wiring(processOptions);
 
   if (argc == 6 && std::strcmp(argv[1], "session") == 0) {
     CFBOpts* options = GetOptions();
