@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/deployment.h"
+#include "common/logger.h"
 #include "facebook/call_result.h"
 #include "facebook/facebook_client.h"
 #include "facebook/request_params.h"
@@ -19,7 +20,6 @@
 #include "platform/md5.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/xml_parser.h"
-#include "common/logger.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "common/deployment.h"
+#include "common/logger.h"
 #include "facebook/facebook_client.h"
 #include "monitor/activity_state.h"
 #include "monitor/facebook_runner.h"
@@ -21,7 +22,6 @@
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_thread_hooks.h"
 #include "platform/posix/silent_now_playing_source.h"
-#include "common/logger.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // start-up, and the protection of one session value.
 #include <benchmark/benchmark.h>
 
+#include "common/logger.h"
 #include "platform/openssl/aes_gcm_data_protector.h"
 #include "platform/sqlite/sqlite_registry.h"
-#include "common/logger.h"
 #include "settings/options.h"
 #include "tests/support/temp_folder.h"
 

@@ -83,4 +83,3 @@ CLogger& GetLogger(const char* name) {
   }
   return *logger;
 }
-

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/hresult.h"
+#include "common/logger.h"
 #include "common/process_instance.h"
 #include "common/text.h"
 #include "facebook/call_method.h"
@@ -14,7 +15,6 @@
 #include "monitor/activity_state.h"
 #include "platform/clock.h"
 #include "platform/xml_parser.h"
-#include "common/logger.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "common/logger.h"
 #include "facebook/call_result.h"
 #include "facebook/facebook_client.h"
 #include "facebook/response_log.h"
 #include "platform/http_transport.h"
-#include "common/logger.h"
 
 namespace {
 

@@ -4,13 +4,13 @@
 #include <string_view>
 
 #include "common/format.h"
+#include "common/logger.h"
 #include "common/text.h"
 #include "facebook/call_result.h"
 #include "facebook/facebook_client.h"
 #include "facebook/xml_select.h"
 #include "platform/xml_parser.h"
 #include "resources/string_table.h"
-#include "common/logger.h"
 
 namespace {
 

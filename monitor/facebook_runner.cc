@@ -5,11 +5,11 @@
 #include <mutex>
 #include <utility>
 
+#include "common/logger.h"
 #include "facebook/facebook_client.h"
 #include "monitor/perf_timer.h"
 #include "platform/clock.h"
 #include "platform/now_playing_source.h"
-#include "common/logger.h"
 
 namespace {
 

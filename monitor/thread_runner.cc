@@ -7,9 +7,9 @@
 #include <system_error>
 #include <utility>
 
+#include "common/logger.h"
 #include "platform/clock.h"
 #include "platform/thread_hooks.h"
-#include "common/logger.h"
 
 namespace {
 

@@ -20,7 +20,9 @@ constexpr const wchar_t* kOptionsKeyPath = L"SOFTWARE\\Morvane.com\\Zenlet\\Opti
 
 bool g_bDebugLogSwitch = false;
 
-bool IsSeparator(IFileSystem& files, wchar_t c) { return c == L'/' || c == files.Separator(); }
+bool IsSeparator(IFileSystem& files, wchar_t c) {
+  return c == L'/' || c == files.Separator();
+}
 
 // Appends `name` to `folder` with exactly one separator between them, as the shell's path
 // append does.
@@ -67,7 +69,9 @@ std::wstring SetUpLogging(IFileSystem& files, IRegistry* registry, ILogBackend& 
   return path;
 }
 
-bool IsDebugLogSwitchOn() { return g_bDebugLogSwitch; }
+bool IsDebugLogSwitchOn() {
+  return g_bDebugLogSwitch;
+}
 
 std::wstring GetDataFolder(IFileSystem& files) {
   const std::wstring base = files.LocalAppDataFolder();

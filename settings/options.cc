@@ -6,10 +6,10 @@
 #include "common/deployment.h"
 #include "common/format.h"
 #include "common/hresult.h"
+#include "common/logger.h"
 #include "common/process_instance.h"
 #include "common/text.h"
 #include "platform/data_protector.h"
-#include "common/logger.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include <cstring>
 #include <memory>
 
+#include "common/logger.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/private_files.h"
-#include "common/logger.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "platform/posix/posix_platform.h"
 
+#include "common/logger.h"
 #include "platform/curl/curl_http_transport.h"
 #include "platform/libxml2/libxml2_parser.h"
 #include "platform/log4cpp/log4cpp_backend.h"
@@ -10,7 +11,6 @@
 #include "platform/posix/silent_now_playing_source.h"
 #include "platform/posix/terminal_user_shell.h"
 #include "platform/sqlite/sqlite_registry.h"
-#include "common/logger.h"
 
 struct CPosixPlatform::Adapters {
   CPosixClock clock;

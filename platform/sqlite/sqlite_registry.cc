@@ -11,10 +11,10 @@
 #include <mutex>
 #include <vector>
 
+#include "common/logger.h"
 #include "common/text.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/private_files.h"
-#include "common/logger.h"
 
 namespace {
 

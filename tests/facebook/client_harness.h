@@ -5,9 +5,9 @@
 #include <string>
 
 #include "common/deployment.h"
+#include "common/logger.h"
 #include "facebook/facebook_client.h"
 #include "platform/libxml2/libxml2_parser.h"
-#include "common/logger.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/recording_log_backend.h"
 #include "tests/support/scripted_http_transport.h"

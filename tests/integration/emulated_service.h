@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
+#include "common/logger.h"
 #include "facebook/facebook_client.h"
 #include "platform/curl/curl_http_transport.h"
 #include "platform/libxml2/libxml2_parser.h"
 #include "platform/posix/posix_clock.h"
-#include "common/logger.h"
 #include "tests/support/recording_log_backend.h"
 #include "tools/restemu/rest_emulator.h"
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/openssl/aes_gcm_data_protector.h"
 #include "common/logger.h"
+#include "platform/openssl/aes_gcm_data_protector.h"
 #include "tests/support/in_memory_data_protector.h"
 #include "tests/support/recording_log_backend.h"
 #include "tests/support/temp_folder.h"

@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/sqlite/sqlite_registry.h"
 #include "common/logger.h"
+#include "platform/sqlite/sqlite_registry.h"
 #include "tests/support/in_memory_registry.h"
 #include "tests/support/recording_log_backend.h"
 #include "tests/support/temp_folder.h"

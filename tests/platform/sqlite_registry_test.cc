@@ -10,8 +10,8 @@
 #include <set>
 #include <sstream>
 
-#include "platform/openssl/aes_gcm_data_protector.h"
 #include "common/logger.h"
+#include "platform/openssl/aes_gcm_data_protector.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/recording_log_backend.h"
 #include "tests/support/temp_folder.h"

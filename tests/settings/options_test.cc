@@ -5,10 +5,10 @@
 #include <algorithm>
 
 #include "common/hresult.h"
+#include "common/logger.h"
 #include "common/process_instance.h"
 #include "common/text.h"
 #include "platform/platform.h"
-#include "common/logger.h"
 #include "tests/support/in_memory_data_protector.h"
 #include "tests/support/in_memory_registry.h"
 #include "tests/support/recording_log_backend.h"

@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "common/logger.h"
 #include "platform/openssl/aes_gcm_data_protector.h"
 #include "platform/sqlite/sqlite_registry.h"
-#include "common/logger.h"
 #include "settings/options.h"
 #include "tests/settings/store_generation.h"
 #include "tests/support/recording_log_backend.h"

@@ -11,11 +11,11 @@
 #include <cstring>
 #include <string>
 
-#include "common/text.h"
+#include "common/logger.h"
 #include "common/process_instance.h"
+#include "common/text.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_platform.h"
-#include "common/logger.h"
 #include "settings/options.h"
 #include "tests/settings/store_generation.h"
 
