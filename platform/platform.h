@@ -3,6 +3,7 @@
 // their constructors; only the process-wide accessors read this bundle.
 #pragma once
 
+class IClipboard;
 class IClock;
 class IDataProtector;
 class IFileSystem;
@@ -12,6 +13,7 @@ class INowPlayingSource;
 class IRegistry;
 class IThreadHooks;
 class IUserShell;
+class IWindowSystem;
 class IXmlParser;
 
 struct Platform {
@@ -23,6 +25,8 @@ struct Platform {
   IRegistry* pRegistry = nullptr;
   IDataProtector* pProtector = nullptr;
   IUserShell* pShell = nullptr;
+  IWindowSystem* pWindowSystem = nullptr;  // thread timers, active window, system version
+  IClipboard* pClipboard = nullptr;
   INowPlayingSource* pFirstPlayer = nullptr;   // asked first
   INowPlayingSource* pSecondPlayer = nullptr;  // asked when the first plays nothing
   IThreadHooks* pThreadHooks = nullptr;

@@ -8,6 +8,8 @@
 
 // A native window handle carried as a number; 0 means none.
 using WindowHandle = std::uintptr_t;
+// A cursor as the system identifies it, carried as a number; 0 means none.
+using CursorHandle = std::uintptr_t;
 
 // Message box styles, with the system's values.
 namespace message_style {
@@ -33,6 +35,9 @@ class IUserShell {
   // browser could be started.
   virtual bool OpenAddress(const std::wstring& address) = 0;
 
-  // Shows or clears the busy cursor while the main thread blocks.
-  virtual void SetWaitCursor(bool busy) = 0;
+  // Shows the busy cursor while the main thread blocks, and returns the cursor it replaced.
+  virtual CursorHandle ShowWaitCursor() = 0;
+  // Brings back a cursor that ShowWaitCursor returned. Nested busy spells restore in reverse
+  // order, so the outermost restore leaves the cursor as it was before the first.
+  virtual void RestoreCursor(CursorHandle previous) = 0;
 };

@@ -58,4 +58,7 @@ bool CTerminalUserShell::OpenAddress(const std::wstring& address) {
   return true;
 }
 
-void CTerminalUserShell::SetWaitCursor(bool /*busy*/) {}
+// A terminal has no cursor to change.
+CursorHandle CTerminalUserShell::ShowWaitCursor() { return 0; }
+
+void CTerminalUserShell::RestoreCursor(CursorHandle /*previous*/) {}

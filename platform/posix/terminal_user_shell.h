@@ -16,7 +16,8 @@ class CTerminalUserShell : public IUserShell {
   int ShowMessage(WindowHandle owner, const std::wstring& text, const std::wstring& title,
                   std::uint32_t style) override;
   bool OpenAddress(const std::wstring& address) override;
-  void SetWaitCursor(bool busy) override;
+  CursorHandle ShowWaitCursor() override;
+  void RestoreCursor(CursorHandle previous) override;
 
  private:
   std::FILE* m_pOutput;

@@ -24,7 +24,22 @@ bool CRecordingUserShell::OpenAddress(const std::wstring& address) {
   return true;
 }
 
-void CRecordingUserShell::SetWaitCursor(bool) {}
+CursorHandle CRecordingUserShell::ShowWaitCursor() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const CursorHandle previous = m_cursor;
+  m_cursor = kWaitCursor;
+  return previous;
+}
+
+void CRecordingUserShell::RestoreCursor(CursorHandle previous) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_cursor = previous;
+}
+
+CursorHandle CRecordingUserShell::Cursor() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_cursor;
+}
 
 std::vector<ShownMessage> CRecordingUserShell::Messages() {
   std::lock_guard<std::mutex> lock(m_mutex);

@@ -22,7 +22,13 @@ class CRecordingUserShell : public IUserShell {
   int ShowMessage(WindowHandle owner, const std::wstring& text, const std::wstring& title,
                   std::uint32_t style) override;
   bool OpenAddress(const std::wstring& address) override;
-  void SetWaitCursor(bool busy) override;
+  CursorHandle ShowWaitCursor() override;
+  void RestoreCursor(CursorHandle previous) override;
+
+  // The cursor shown now: kArrowCursor until a busy spell, kWaitCursor during one.
+  static constexpr CursorHandle kArrowCursor = 1;
+  static constexpr CursorHandle kWaitCursor = 2;
+  CursorHandle Cursor();
 
   std::vector<ShownMessage> Messages();
   std::vector<std::wstring> OpenedAddresses();
@@ -36,4 +42,5 @@ class CRecordingUserShell : public IUserShell {
   std::mutex m_mutex;
   std::vector<ShownMessage> m_messages;
   std::vector<std::wstring> m_addresses;
+  CursorHandle m_cursor = kArrowCursor;
 };
