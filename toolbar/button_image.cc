@@ -13,6 +13,8 @@
 namespace {
 
 constexpr std::uint32_t kLastPredefinedFormat = 18;
+// The system's CLIPBRD_E_CANT_OPEN.
+constexpr HRESULT kClipboardCantOpen = static_cast<HRESULT>(0x800401D0u);
 constexpr std::size_t kDibHeaderSize = 40;
 
 // The red, green and blue of an OLE colour as a pixel, 0x00RRGGBB.
@@ -175,6 +177,10 @@ HRESULT CButtonImages::SetByClipboard(ICommandBarButton& button, unsigned bitmap
   CClipboardSnapshot snapshot;
   snapshot.Take(clipboard);
   const CRestoreOnExit restore(snapshot, clipboard);
+  if (!snapshot.IsTaken()) {
+    // What the user copied could not be saved, so it is not replaced: no picture this time.
+    return kClipboardCantOpen;
+  }
 
   PixelImage face;
   if (!LoadBitmap(bitmapId, &face)) {

@@ -11,7 +11,7 @@
 #include "platform/sim/sim_outlook.h"
 #include "tests/facebook/client_harness.h"
 #include "tests/support/recording_user_shell.h"
-#include "tests/support/sim_combo_box.h"
+#include "tests/support/sim_controls.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "tests/facebook/client_harness.h"
 #include "tests/support/in_memory_data_protector.h"
 #include "tests/support/in_memory_registry.h"
-#include "tests/support/sim_combo_box.h"
+#include "tests/support/sim_controls.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-// One combo box or drop-down of the simulated Outlook, for tests that drive a single control
-// through the host seam without the add-in: it stands on a temporary bar of an explorer
-// window of its own.
+// Single controls of the simulated Outlook, for tests that drive one control through the
+// host seam without the add-in: each stands on a temporary bar of an explorer window of its
+// own.
 #pragma once
 
 #include <cstdint>
@@ -26,3 +26,12 @@ struct SimComboBox {
 // A new control of `type` (office::kControlComboBox or office::kControlDropdown) in a new
 // explorer window of `outlook`.
 SimComboBox AddSimComboBox(CSimOutlook& outlook, std::int32_t type);
+
+struct SimButton {
+  int nExplorer = 0;
+  SimControlPath path;  // for ReadBar and PressButton
+  std::shared_ptr<ICommandBarButton> spButton;
+};
+
+// A new button in a new explorer window of `outlook`.
+SimButton AddSimButton(CSimOutlook& outlook);
