@@ -6,7 +6,6 @@
 #include "common/logger.h"
 #include "platform/clipboard.h"
 #include "platform/window_system.h"
-#include "resources/bitmaps.h"
 #include "toolbar/bmp_reader.h"
 #include "toolbar/clipboard_snapshot.h"
 
@@ -151,13 +150,8 @@ HRESULT CButtonImages::SetButtonImage(ICommandBarButton& button, std::int32_t of
 }
 
 bool CButtonImages::LoadBitmap(unsigned bitmapId, PixelImage* face) {
-  const ResourceBytes file = LoadBitmapBytes(bitmapId);
-  if (file.nSize == 0) {
-    m_log.error("sbi: no bitmap %u", bitmapId);
-    return false;
-  }
   std::string error;
-  if (!ReadBmpImage(file.pData, file.nSize, face, &error)) {
+  if (!LoadBitmapImage(bitmapId, face, &error)) {
     m_log.error("sbi: bitmap %u: %s", bitmapId, error.c_str());
     return false;
   }

@@ -30,10 +30,9 @@ std::vector<std::uint8_t> ButtonFile() {
 }
 
 PixelImage ButtonFace() {
-  const std::vector<std::uint8_t> file = ButtonFile();
   PixelImage face;
   std::string error;
-  EXPECT_TRUE(ReadBmpImage(file.data(), file.size(), &face, &error)) << error;
+  EXPECT_TRUE(LoadBitmapImage(IDB_FACEBOOK_BUTTON, &face, &error)) << error;
   return face;
 }
 
@@ -275,7 +274,7 @@ TEST_F(SetButtonImageTest, AMissingBitmapGivesNoPictureALogLineAndTheClipboardBa
   EXPECT_TRUE(Read(button).aPastedFace.empty());
   EXPECT_TRUE(Read(button).picture.aPixels.empty());
   EXPECT_EQ(OnTheClipboard().size(), 1u);
-  EXPECT_EQ(m_log.Count(LogPriority::kError, "sbi: no bitmap 999"), 2);
+  EXPECT_EQ(m_log.Count(LogPriority::kError, "sbi: bitmap 999: no bitmap 999"), 2);
 }
 
 TEST_F(SetButtonImageTest, AClipboardThatCannotBeSavedIsNotReplaced) {
