@@ -1,10 +1,14 @@
 // The commands behind the toolbar's buttons, menu items and combo boxes.
+#include <memory>
+
 #include "addin/outlook_explorer.h"
 
 namespace morvane {
 
 void CFBOutlookExplorer::OnButtonClick(const std::shared_ptr<ICommandBarButton>& /*ctrl*/,
                                        bool* /*cancelDefault*/, unsigned id) {
+  // A command may run a nested message loop in which the window closes.
+  const std::shared_ptr<CFBOutlookExplorer> keepAlive = weak_from_this().lock();
   switch (id) {
     case command_id::kFacebook:
       OnFacebookButton();
