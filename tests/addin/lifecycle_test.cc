@@ -195,6 +195,24 @@ TEST(AddinLifecycleTest, ModuleCannotUnloadWhileAnExplorerOrButtonObjectLives) {
   EXPECT_EQ(CanUnloadModuleNow(), S_OK);
 }
 
+TEST(AddinLifecycleTest, ExplorerWindowIsTheFramesOrElseTheActiveWindow) {
+  for (const bool frameReadable : {true, false}) {
+    SCOPED_TRACE(frameReadable ? "frame readable" : "frame unreadable");
+    CAddinHost host;
+    OpenExplorers(host.outlook, 2, 1);
+    ASSERT_EQ(host.Connect(), S_OK);
+    ASSERT_TRUE(host.outlook.ActivateExplorer(2).Ok());
+    if (!frameReadable) {
+      host.outlook.Faults().FailAlways("IOleWindow.GetWindow", E_FAIL);
+    }
+    morvane::CFBOutlookExplorer& object = *host.Application().m_explorers.m_list[0];
+    const WindowHandle expected = frameReadable ? host.outlook.Explorers()[0].window
+                                                : host.outlook.WindowSystem().GetActiveWindow();
+    EXPECT_NE(expected, 0u);
+    EXPECT_EQ(object.GetExplorerWindow(), expected);
+  }
+}
+
 // Regression: an explorer's Close handler ends by taking its object out of the collection,
 // which drops the last reference to it; the object was destroyed while its own handler was
 // still running and the handler went on in freed memory. The object must go only once the
