@@ -1,9 +1,14 @@
 #include "addin/button_event.h"
 
+#include <memory>
 #include <utility>
 
 HRESULT CCBButtonEvent::Advise(std::shared_ptr<ICommandBarButton> button,
                                ICBButtonEventCallback* callback, unsigned id) {
+  // A second advise is refused before it can change what the first one set up.
+  if (IsSinkAdvised()) {
+    ThrowHResult(E_FAIL);
+  }
   m_nCommandId = id;
   m_pCallback = callback;
   const HRESULT hr = AdviseSink(button);
@@ -22,6 +27,7 @@ void CCBButtonEvent::Release() {
 }
 
 void CCBButtonEvent::OnClick(const std::shared_ptr<ICommandBarButton>& ctrl, bool* cancelDefault) {
+  const std::shared_ptr<CCBButtonEvent> keepAlive = weak_from_this().lock();
   if (m_pCallback != nullptr) {
     m_pCallback->OnButtonClick(ctrl, cancelDefault, m_nCommandId);
   }

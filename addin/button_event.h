@@ -20,7 +20,8 @@ class ICBButtonEventCallback {
 
 // Always made with std::make_shared, and held by the explorer object that made it; it holds a
 // module lock for as long as it lives.
-class CCBButtonEvent final : public CEventSink<ICommandBarButtonEvents, ICommandBarButton, 1> {
+class CCBButtonEvent final : public std::enable_shared_from_this<CCBButtonEvent>,
+                             public CEventSink<ICommandBarButtonEvents, ICommandBarButton, 1> {
  public:
   CCBButtonEvent() = default;
 
@@ -33,7 +34,8 @@ class CCBButtonEvent final : public CEventSink<ICommandBarButtonEvents, ICommand
   // in that order, so that no click can reach a callback that is gone.
   void Release();
 
-  // Click: calls the callback, if there still is one, with the command id.
+  // Click: calls the callback, if there still is one, with the command id. The callback may
+  // release the toolbar, and with it this object's last owner, before it returns.
   void OnClick(const std::shared_ptr<ICommandBarButton>& ctrl, bool* cancelDefault) override;
 
   const std::shared_ptr<ICommandBarButton>& Button() const { return m_spButton; }

@@ -56,11 +56,30 @@ void CFBOutlookExplorer::OnExplorerActivate() {
   ApplySavedPosition();
 }
 
-void CFBOutlookExplorer::OnExplorerClose() {
-  // Leaving the collection drops the list's reference, which may be the last: this share
-  // keeps the object alive until the handler has returned.
+void CFBOutlookExplorer::OnActivate() {
   const std::shared_ptr<CFBOutlookExplorer> keepAlive = weak_from_this().lock();
+  OnExplorerActivate();
+}
 
+void CFBOutlookExplorer::OnClose() {
+  // Leaving the collection drops the list's reference: this share keeps the object alive
+  // until the handler has returned.
+  const std::shared_ptr<CFBOutlookExplorer> keepAlive = weak_from_this().lock();
+  OnExplorerClose();
+}
+
+void CFBOutlookExplorer::StatusComboChanged(const std::shared_ptr<ICommandBarComboBox>& comboBox) {
+  const std::shared_ptr<CFBOutlookExplorer> keepAlive = weak_from_this().lock();
+  OnStatusChange(comboBox);
+}
+
+void CFBOutlookExplorer::NotificationsComboChanged(
+    const std::shared_ptr<ICommandBarComboBox>& comboBox) {
+  const std::shared_ptr<CFBOutlookExplorer> keepAlive = weak_from_this().lock();
+  OnNotificationSelected(comboBox);
+}
+
+void CFBOutlookExplorer::OnExplorerClose() {
   if (m_spCommandBar) {
     CFBOpts& options = m_services.options;
     std::int32_t rowIndex = 0;

@@ -68,9 +68,13 @@ class CFBOutlookExplorer final : public std::enable_shared_from_this<CFBOutlookE
   // The owner of every message box a command shows.
   WindowHandle GetExplorerWindow();
 
-  void OnActivate() override { OnExplorerActivate(); }
+  // The events. Each entry from Outlook or Office holds a share of this object while it
+  // runs: the window may close from inside it (its own Close handler leaves the collection,
+  // and a command's message box runs a nested loop in which the user may close the window),
+  // and the collection's reference may be the last.
+  void OnActivate() override;
   void OnSelectionChange() override {}
-  void OnClose() override { OnExplorerClose(); }
+  void OnClose() override;
 
   // --- the toolbar (toolbar/toolbar_build.cc) ---
 
@@ -161,12 +165,16 @@ class CFBOutlookExplorer final : public std::enable_shared_from_this<CFBOutlookE
   // The message box of the commands that need Outlook 2003 or later.
   void ShowVersionNotSupported();
 
+  // The combo boxes' Change, kept alive as the other entries are.
+  void StatusComboChanged(const std::shared_ptr<ICommandBarComboBox>& comboBox);
+  void NotificationsComboChanged(const std::shared_ptr<ICommandBarComboBox>& comboBox);
+
   ExplorerServices m_services;
   CModuleLock m_moduleLock;
-  CComboBoxEventSink<CFBOutlookExplorer, 2> m_statusComboSink{*this,
-                                                              &CFBOutlookExplorer::OnStatusChange};
+  CComboBoxEventSink<CFBOutlookExplorer, 2> m_statusComboSink{
+      *this, &CFBOutlookExplorer::StatusComboChanged};
   CComboBoxEventSink<CFBOutlookExplorer, 3> m_notificationsComboSink{
-      *this, &CFBOutlookExplorer::OnNotificationSelected};
+      *this, &CFBOutlookExplorer::NotificationsComboChanged};
 };
 
 }  // namespace morvane

@@ -8,76 +8,38 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "addin/addin_module.h"
-#include "common/deployment.h"
 #include "monitor/activity_state.h"
-#include "platform/libxml2/libxml2_parser.h"
-#include "platform/posix/posix_thread_hooks.h"
-#include "platform/posix/silent_now_playing_source.h"
-#include "platform/sim/sim_outlook.h"
-#include "platform/sim/sim_platform.h"
-#include "tests/support/in_memory_data_protector.h"
-#include "tests/support/in_memory_file_system.h"
-#include "tests/support/in_memory_registry.h"
-#include "tests/support/manual_clock.h"
-#include "tests/support/scripted_http_transport.h"
+#include "tests/addin/addin_host.h"
 
 namespace {
 
 constexpr int kFriends = 100;
 
-// Log lines cost nothing here: none is enabled.
-class CSilentLogBackend : public ILogBackend {
- public:
-  void ConfigureRootFile(const LogFileSettings&) override {}
-  bool IsEnabled(std::string_view, LogPriority) override { return false; }
-  void Write(std::string_view, LogPriority, std::string_view) override {}
-};
-
 // The add-in connected to a simulated Outlook with `explorers` windows, logged in, with a
-// full activity picture and every toolbar refreshed once.
+// full activity picture and every toolbar refreshed.
 struct ConnectedAddin {
-  explicit ConnectedAddin(int explorers) : outlook(clock) {
-    outlook.OpenExplorer();
-    Platform platform;
-    platform.pClock = &clock;
-    platform.pFileSystem = &files;
-    platform.pLogBackend = &log;
-    platform.pHttp = &http;
-    platform.pXml = &xml;
-    platform.pRegistry = &registry;
-    platform.pProtector = &protector;
-    platform.pFirstPlayer = &players;
-    platform.pSecondPlayer = &players;
-    platform.pThreadHooks = &hooks;
-    WireSimulatedHost(outlook, &platform);
-    module.emplace(platform, GetDeploymentConfig());
-    connect.emplace(module->CreateConnect());
-    connect->OnConnection(outlook.ApplicationArgument(), 0, outlook.AddInInstanceArgument(),
-                          nullptr);
+  explicit ConnectedAddin(int explorers) {
+    host.outlook.OpenExplorer();
+    host.Connect();
     for (int i = 1; i < explorers; ++i) {
-      outlook.OpenExplorer();  // each arrives through NewExplorer and gets its toolbar
+      host.outlook.OpenExplorer();  // each arrives through NewExplorer and gets its toolbar
     }
+    host.LogIn(L"Dave Fetterman");
     FillActivity();
-    outlook.SetInboxCount(12);
+    host.outlook.SetInboxCount(12);
     // The first tick rebuilds what the connection left; the second takes in the live values
     // of the status list.
-    module->Application().RefreshTimerProc();
-    module->Application().RefreshTimerProc();
+    host.Application().RefreshTimerProc();
+    host.Application().RefreshTimerProc();
   }
-  ~ConnectedAddin() { connect->OnDisconnection(0, nullptr); }
 
   void FillActivity() {
-    CFacebookClient& client = module->Client();
+    CFacebookClient& client = host.module->Client();
+    CManualClock& clock = host.clock;
     std::lock_guard<std::mutex> lock(client.m_csState);
-    client.m_session.strSessionKey = "5f34e11bfb97c762e439e6a5-8055";
-    client.m_session.strSessionSecret = "ohairoflamao12345";
-    client.m_session.strUserId = "8055";
-    client.m_self.strName = L"Dave Fetterman";
     client.m_self.strStatusMessage = L"is listening to Daft Punk - Around the World";
     client.m_self.strStatusTime = std::to_wstring(clock.Now() - 4000);
     client.m_counts = {1, 0, 1, 3, 0, 2, 121, 4};
@@ -98,27 +60,16 @@ struct ConnectedAddin {
   }
 
   morvane::CFBOutlookExplorer& FirstExplorer() {
-    return *module->Application().m_explorers.m_list.front();
+    return *host.Application().m_explorers.m_list.front();
   }
 
-  CManualClock clock;
-  CSilentLogBackend log;
-  CInMemoryFileSystem files{L"/home/user/.local/share", L"/tmp", L'/'};
-  CScriptedHttpTransport http;
-  CLibxml2Parser xml;
-  CInMemoryRegistry registry;
-  CInMemoryDataProtector protector;
-  CSilentNowPlayingSource players;
-  CPosixThreadHooks hooks;
-  CSimOutlook outlook;
-  std::optional<CAddinModule> module;
-  std::optional<CConnect> connect;
+  CAddinHost host;
 };
 
 void BM_ActivitySignature(benchmark::State& state) {
   ConnectedAddin addin(1);
   for (auto _ : state) {
-    benchmark::DoNotOptimize(BuildActivitySignature(addin.module->Client()));
+    benchmark::DoNotOptimize(BuildActivitySignature(addin.host.module->Client()));
   }
 }
 
@@ -126,15 +77,16 @@ void BM_ActivitySignature(benchmark::State& state) {
 void BM_RefreshNothingNew(benchmark::State& state) {
   const int explorers = static_cast<int>(state.range(0));
   ConnectedAddin addin(explorers);
-  if (static_cast<int>(addin.module->Application().m_explorers.m_list.size()) != explorers) {
+  if (static_cast<int>(addin.host.Application().m_explorers.m_list.size()) != explorers) {
     state.SkipWithError("not every explorer has a toolbar");
     return;
   }
-  const std::int64_t rebuildsBefore = addin.outlook.Faults().CallCount("CommandBarComboBox.Clear");
+  const std::int64_t rebuildsBefore =
+      addin.host.outlook.Faults().CallCount("CommandBarComboBox.Clear");
   for (auto _ : state) {
-    addin.module->Application().RefreshTimerProc();
+    addin.host.Application().RefreshTimerProc();
   }
-  if (addin.outlook.Faults().CallCount("CommandBarComboBox.Clear") != rebuildsBefore) {
+  if (addin.host.outlook.Faults().CallCount("CommandBarComboBox.Clear") != rebuildsBefore) {
     state.SkipWithError("a refresh with nothing new rebuilt a list");
   }
 }

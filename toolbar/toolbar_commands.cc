@@ -44,6 +44,8 @@ class CWaitCursor {
 
 void CFBOutlookExplorer::OnButtonClick(const std::shared_ptr<ICommandBarButton>& /*ctrl*/,
                                        bool* /*cancelDefault*/, unsigned id) {
+  // A command may run a nested message loop in which the window closes.
+  const std::shared_ptr<CFBOutlookExplorer> keepAlive = weak_from_this().lock();
   switch (id) {
     case command_id::kFacebook:
       OnFacebookButton();

@@ -6,7 +6,6 @@
 #include <mutex>
 
 #include "common/text.h"
-#include "platform/sim/sim_platform.h"
 #include "tests/integration/emulated_service.h"
 #include "tools/restemu/scenario.h"
 
@@ -40,41 +39,18 @@ Scenario FixedClockScenario(const std::string& json) {
 }  // namespace
 
 CAddinOnEmulator::CAddinOnEmulator(const std::string& scenarioJson, SimOutlookOptions options)
-    : emulator(FixedClockScenario(scenarioJson)), outlook(clock, std::move(options)) {
-  emulator.Start();
+    : emulator(FixedClockScenario(scenarioJson)),
+      m_nPort(emulator.Start()),
+      host(std::move(options), &http, EmulatorDeployment(m_nPort)) {
+  EXPECT_EQ(clock.Now(), kEmulatorNow);
   // Birthdays and the friends query's month follow the same date on both sides.
   const CalendarDate today = emulator.Service().Today();
   clock.SetToday({today.nYear, today.nMonth, today.nDay});
-  Platform platform;
-  platform.pClock = &clock;
-  platform.pFileSystem = &files;
-  platform.pLogBackend = &log;
-  platform.pHttp = &http;
-  platform.pXml = &xml;
-  platform.pRegistry = &registry;
-  platform.pProtector = &protector;
-  platform.pFirstPlayer = &firstPlayer;
-  platform.pSecondPlayer = &secondPlayer;
-  platform.pThreadHooks = &hooks;
-  WireSimulatedHost(outlook, &platform);
-  module.emplace(platform, EmulatorDeployment(emulator.Port()));
-  connect.emplace(module->CreateConnect());
   outlook.SetMessageBoxPolicy([this](const SimMessageBox& box) { return OnMessageBox(box); });
 }
 
-CAddinOnEmulator::~CAddinOnEmulator() {
-  if (connect) {
-    connect->OnDisconnection(0, nullptr);
-  }
-  connect.reset();
-  module.reset();
-  emulator.Stop();
-}
-
 void CAddinOnEmulator::Connect() {
-  ASSERT_EQ(connect->OnConnection(outlook.ApplicationArgument(), 0, outlook.AddInInstanceArgument(),
-                                  nullptr),
-            S_OK);
+  ASSERT_EQ(host.Connect(), S_OK);
 }
 
 std::optional<int> CAddinOnEmulator::OnMessageBox(const SimMessageBox& box) {

@@ -1,9 +1,9 @@
-// The whole add-in inside the simulated Outlook, connected through OnConnection as Outlook
-// connects it, talking over real HTTP to the emulated service in this process: libcurl and
-// libxml2 as on Linux, a manual clock, an in-memory store, protector and folders, a
-// recording log and scripted media players. The user's side of the browser pages (log in,
-// allow the status permission) is done by the message box policy when the box that waits
-// for it opens, unless the test says the user does not.
+// The whole add-in inside the simulated Outlook (CAddinHost: a manual clock, an in-memory
+// store, protector and folders, a recording log, scripted media players), connected through
+// OnConnection as Outlook connects it, and talking over real HTTP (libcurl) to the emulated
+// service in this process. The user's side of the browser pages (log in, allow the status
+// permission) is done by the message box policy when the box that waits for it opens,
+// unless the test says the user does not.
 #pragma once
 
 #include <functional>
@@ -11,20 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "addin/addin_module.h"
 #include "platform/curl/curl_http_transport.h"
-#include "platform/libxml2/libxml2_parser.h"
-#include "platform/sim/sim_outlook.h"
-#include "tests/support/in_memory_data_protector.h"
-#include "tests/support/in_memory_file_system.h"
-#include "tests/support/in_memory_registry.h"
-#include "tests/support/manual_clock.h"
-#include "tests/support/recording_log_backend.h"
-#include "tests/support/recording_thread_hooks.h"
-#include "tests/support/scripted_now_playing_source.h"
+#include "tests/addin/addin_host.h"
 #include "tools/restemu/rest_emulator.h"
 
-// The scenario's clock is fixed at this time, where the manual clock starts.
+// The scenario's clock is fixed at this time, where the host's manual clock starts.
 inline constexpr std::int64_t kEmulatorNow = 1700000000;
 
 // Where the toolbar's controls stand on the "Zenlet" bar.
@@ -45,7 +36,6 @@ class CAddinOnEmulator {
   // `scenarioJson` is the emulator's scenario without its "clock", which is fixed at
   // kEmulatorNow.
   explicit CAddinOnEmulator(const std::string& scenarioJson, SimOutlookOptions options = {});
-  ~CAddinOnEmulator();
 
   // OnConnection; the explorers opened before it get their toolbars.
   void Connect();
@@ -84,19 +74,20 @@ class CAddinOnEmulator {
   bool LoggedIn() { return module->Client().IsLoggedIn(); }
 
   CRestEmulator emulator;
-  CManualClock clock{kEmulatorNow};
-  CRecordingLogBackend log;
-  CInMemoryFileSystem files{L"/home/user/.local/share", L"/tmp", L'/'};
+
+ private:
+  const int m_nPort;  // the emulator's, once it serves
+
+ public:
   CCurlHttpTransport http;
-  CLibxml2Parser xml;
-  CInMemoryRegistry registry;
-  CInMemoryDataProtector protector;
-  CScriptedNowPlayingSource firstPlayer;
-  CScriptedNowPlayingSource secondPlayer;
-  CRecordingThreadHooks hooks;
-  CSimOutlook outlook;
-  std::optional<CAddinModule> module;
-  std::optional<CConnect> connect;
+  CAddinHost host;
+  // The parts of the host the tests use most.
+  CSimOutlook& outlook = host.outlook;
+  CManualClock& clock = host.clock;
+  CScriptedNowPlayingSource& firstPlayer = host.firstPlayer;
+  CInMemoryRegistry& registry = host.registry;
+  CInMemoryDataProtector& protector = host.protector;
+  std::optional<CAddinModule>& module = host.module;
 
  private:
   std::optional<int> OnMessageBox(const SimMessageBox& box);
