@@ -5,12 +5,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
+#include "bench/median_reporter.h"
 #include "monitor/activity_state.h"
 #include "tests/addin/addin_host.h"
 
@@ -114,72 +113,40 @@ BENCHMARK(BM_RefreshNothingNew)
     ->Repetitions(5);
 BENCHMARK(BM_DropDownRebuild)->Unit(benchmark::kMicrosecond)->Repetitions(5);
 
-// Keeps the median time of each benchmark, to print the costs beside the signature's.
-class CRatioReporter : public benchmark::ConsoleReporter {
+// The costs beside the signature's, wall-clock and CPU time (which a loaded machine does not
+// stretch).
+class CToolbarReporter : public CMedianReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" &&
-          !run.error_occurred) {
-        const std::string name =
-            run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args);
-        const double toUs = benchmark::GetTimeUnitMultiplier(benchmark::kMicrosecond) /
-                            benchmark::GetTimeUnitMultiplier(run.time_unit);
-        m_mapMedian[name] = {run.GetAdjustedRealTime() * toUs, run.GetAdjustedCPUTime() * toUs};
-      }
-    }
-  }
-
-  // Medians, wall-clock and CPU time (which a loaded machine does not stretch).
-  void PrintRatios() const {
-    const auto signature = m_mapMedian.find("BM_ActivitySignature");
-    if (signature == m_mapMedian.end()) {
+  void PrintSummary() const override {
+    const Times* signature = Median("BM_ActivitySignature");
+    if (signature == nullptr) {
       return;
     }
-    const Times base = signature->second;
-    std::printf("activity signature alone (100 friends): %.2f us (cpu %.2f us)\n", base.dReal,
-                base.dCpu);
-    const auto print = [&](const char* what, Times times, int per, const char* target) {
-      times.dReal /= per;
-      times.dCpu /= per;
+    const Times base = *signature;
+    std::printf("activity signature alone (100 friends): %.2f us (cpu %.2f us)\n", base.dRealUs,
+                base.dCpuUs);
+    const auto print = [&](const std::string& what, const Times* times, int per,
+                           const char* target) {
+      if (times == nullptr) {
+        return;
+      }
+      const double real = times->dRealUs / per;
+      const double cpu = times->dCpuUs / per;
       std::printf("%s: %.2f us (cpu %.2f us) = %.1f x the signature (cpu %.1f x); target %s\n",
-                  what, times.dReal, times.dCpu, times.dReal / base.dReal, times.dCpu / base.dCpu,
-                  target);
+                  what.c_str(), real, cpu, real / base.dRealUs, cpu / base.dCpuUs, target);
     };
     for (const int explorers : {1, 5}) {
-      const auto refresh =
-          m_mapMedian.find("BM_RefreshNothingNew/explorers:" + std::to_string(explorers));
-      if (refresh != m_mapMedian.end()) {
-        const std::string what =
-            "refresh with nothing new, per explorer of " + std::to_string(explorers);
-        print(what.c_str(), refresh->second, explorers, "< 50 us");
-      }
+      print("refresh with nothing new, per explorer of " + std::to_string(explorers),
+            Median("BM_RefreshNothingNew/explorers:" + std::to_string(explorers)), explorers,
+            "< 50 us");
     }
-    const auto rebuild = m_mapMedian.find("BM_DropDownRebuild");
-    if (rebuild != m_mapMedian.end()) {
-      print("full drop-down rebuild", rebuild->second, 1, "< 2000 us");
-    }
+    print("full drop-down rebuild", Median("BM_DropDownRebuild"), 1, "< 2000 us");
   }
-
- private:
-  struct Times {
-    double dReal;
-    double dCpu;
-  };
-  std::map<std::string, Times> m_mapMedian;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-    return 1;
-  }
-  CRatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
-  benchmark::Shutdown();
-  return 0;
+  CToolbarReporter reporter;
+  return RunBenchmarksWithSummary(argc, argv, reporter);
 }
