@@ -10,6 +10,8 @@
 namespace {
 
 TEST(LoginUrlTest, ARealTokenStandsAsIssuedAndAHostileOneCannotAddParameters) {
+  // A token with "&", "=" or "#" in it went into the address as it stood, so whoever answered
+  // the token request could add parameters to the page the user's browser opened.
   struct Case {
     const char* token;
     const char* inAddress;

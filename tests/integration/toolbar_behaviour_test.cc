@@ -396,6 +396,18 @@ TEST_F(NotificationsDropDownTest, ACheckNowHasTheWorkerFetchTheActivityForTheNex
 
 // --- the other commands and the button's picture ---------------------------------------------
 
+TEST_F(ToolbarBehaviourTest, AClickWithTheCommandIdOfNoControlDoesNothing) {
+  morvane::CFBOutlookExplorer& explorer = *m_host.host.Application().m_explorers.m_list.front();
+  for (const unsigned id : {1u, 5u, 6u, 7u, 11u, 0xFFFFFFFFu}) {
+    explorer.OnButtonClick(nullptr, nullptr, id);
+  }
+  EXPECT_TRUE(m_host.outlook.MessageBoxes().empty());
+  EXPECT_TRUE(m_host.outlook.OpenedAddresses().empty());
+  EXPECT_TRUE(m_host.outlook.DisplayedMails().empty());
+  EXPECT_TRUE(m_host.emulator.Calls().empty());
+  ExpectLoggedOut(m_host);
+}
+
 TEST_F(ToolbarBehaviourTest, TheMenuOpensPagesWritesTheFeedbackMailAndShowsTheAboutBox) {
   ASSERT_TRUE(m_host.Press(kWebsite).Ok());
   ASSERT_TRUE(m_host.Press(kFeedback).Ok());

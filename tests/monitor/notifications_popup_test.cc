@@ -56,6 +56,9 @@ TEST(FormatRelativeTimeTest, EachRowOfTheTableFromItsFirstSecond) {
 }
 
 TEST(FormatFriendStatusLineTest, LongStatusesAreCutAtWholeCharacters) {
+  // Cut after 177 wide characters, a status whose 177th character lies beyond the Basic
+  // Multilingual Plane lost half of its surrogate pair on Windows, and an accent or a joined
+  // emoji was cut off the character it belongs to.
   UserInfo info;
   info.strName = L"Bo";
   info.strStatusTime = L"1700000000";
@@ -92,6 +95,8 @@ TEST(FormatFriendStatusLineTest, LongStatusesAreCutAtWholeCharacters) {
 }
 
 TEST(GetProfileLinkTest, TheUidIsEncodedIntoTheProfileAddress) {
+  // A uid from the service went into the profile address as it stood, so a crafted one
+  // could add parameters or a fragment to the page the browser opened.
   UserInfo info;
   EXPECT_EQ(GetProfileLink(info, kSite), L"");
   info.strUid = L"100000123443210";
