@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "platform/outlook_host.h"
@@ -40,6 +41,10 @@ struct OutlookHostContractTarget {
   const char* pszName;
   std::unique_ptr<IOutlookHostContractPeer> (*create)();
 };
+
+inline void PrintTo(const OutlookHostContractTarget& target, std::ostream* out) {
+  *out << target.pszName;
+}
 
 inline std::string OutlookHostContractTargetName(
     const ::testing::TestParamInfo<OutlookHostContractTarget>& info) {

@@ -7,57 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/noting_sink.h"
 #include "tests/support/simulated_outlook.h"
 
 namespace {
-
-// A sink of every event interface that notes what it hears as "name:event" and may act
-// from inside the event.
-class CNotingSink : public IApplicationEvents,
-                    public IExplorersEvents,
-                    public IExplorerEvents,
-                    public ICommandBarButtonEvents,
-                    public ICommandBarComboBoxEvents {
- public:
-  CNotingSink(std::vector<std::string>* log, std::string name)
-      : m_pLog(log), m_strName(std::move(name)) {}
-
-  std::function<void()> onEvent;
-  std::shared_ptr<IOutlookExplorer> spNewExplorer;
-  std::shared_ptr<ICommandBarButton> spClicked;
-  std::shared_ptr<ICommandBarComboBox> spChanged;
-
-  void OnStartup() override { Note("startup"); }
-  void OnQuit() override { Note("quit"); }
-  void OnNewExplorer(const std::shared_ptr<IOutlookExplorer>& explorer) override {
-    spNewExplorer = explorer;
-    Note("new");
-  }
-  void OnActivate() override { Note("activate"); }
-  void OnSelectionChange() override { Note("selection"); }
-  void OnClose() override { Note("close"); }
-  void OnClick(const std::shared_ptr<ICommandBarButton>& button, bool* cancelDefault) override {
-    spClicked = button;
-    EXPECT_NE(cancelDefault, nullptr);
-    Note("click");
-  }
-  void OnChange(const std::shared_ptr<ICommandBarComboBox>& comboBox) override {
-    spChanged = comboBox;
-    Note("change");
-  }
-
- private:
-  void Note(const char* event) {
-    m_pLog->push_back(m_strName + ":" + event);
-    if (onEvent) {
-      const std::function<void()> call = onEvent;  // the handler may replace itself
-      call();
-    }
-  }
-
-  std::vector<std::string>* m_pLog;
-  std::string m_strName;
-};
 
 std::shared_ptr<IOutlookExplorer> ActiveExplorer(IOutlookApplication& app) {
   std::shared_ptr<IOutlookExplorer> explorer;
@@ -323,6 +276,7 @@ TEST_P(OutlookHostContractTest, PressesClickOnceAndComboBoxesChangeOnEnterAndOnP
 
   Peer().PressButton(1, L"Contract", 1);
   EXPECT_EQ(log, (std::vector<std::string>{"s:click"}));
+  EXPECT_TRUE(sink.bCancelDefaultGiven);
   ASSERT_NE(sink.spClicked, nullptr);
   EXPECT_EQ(sink.spClicked->SetCaption(L"clicked"), S_OK);
   std::wstring caption;
