@@ -146,7 +146,7 @@ class NotificationsPopupTest : public ::testing::Test {
   ClientHarness m_harness;
   CRecordingUserShell m_shell;
   CSimOutlook m_outlook{m_harness.clock};
-  SimComboBox m_dropdown = AddSimComboBox(m_outlook, office::kControlDropdown);
+  LoneComboBox m_dropdown = AddLoneComboBox(m_outlook, office::kControlDropdown);
   CNotificationsPopup m_popup{Client(), m_harness.clock, m_shell, kSite};
 };
 

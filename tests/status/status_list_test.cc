@@ -44,7 +44,7 @@ class StatusListTest : public ::testing::Test {
   ClientHarness m_harness;
   std::wstring m_strNowPlaying;
   CSimOutlook m_outlook{m_harness.clock};
-  SimComboBox m_box = AddSimComboBox(m_outlook, office::kControlComboBox);
+  LoneComboBox m_box = AddLoneComboBox(m_outlook, office::kControlComboBox);
   CStatusList m_list{m_options, m_harness.client, [this] { return m_strNowPlaying; },
                      [this](std::shared_ptr<IOutlookApplication>* application) {
                        *application = m_outlook.Application();

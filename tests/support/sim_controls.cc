@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-std::vector<std::wstring> SimComboBox::Items() const {
+std::vector<std::wstring> LoneComboBox::Items() const {
   std::int32_t count = 0;
   spBox->GetListCount(&count);
   std::vector<std::wstring> items(static_cast<std::size_t>(count));
@@ -12,19 +12,19 @@ std::vector<std::wstring> SimComboBox::Items() const {
   return items;
 }
 
-std::wstring SimComboBox::Text() const {
+std::wstring LoneComboBox::Text() const {
   std::wstring text;
   spBox->GetText(&text);
   return text;
 }
 
-std::int32_t SimComboBox::ListIndex() const {
+std::int32_t LoneComboBox::ListIndex() const {
   std::int32_t index = -1;
   spBox->GetListIndex(&index);
   return index;
 }
 
-bool SimComboBox::Enabled() const {
+bool LoneComboBox::Enabled() const {
   bool enabled = false;
   spBox->GetEnabled(&enabled);
   return enabled;
@@ -52,16 +52,16 @@ std::shared_ptr<ICommandBarControl> AddControl(CSimOutlook& outlook, std::int32_
 
 }  // namespace
 
-SimComboBox AddSimComboBox(CSimOutlook& outlook, std::int32_t type) {
-  SimComboBox combo;
+LoneComboBox AddLoneComboBox(CSimOutlook& outlook, std::int32_t type) {
+  LoneComboBox combo;
   EXPECT_EQ(AddControl(outlook, type, &combo.nExplorer)->QueryComboBox(&combo.spBox), S_OK);
   combo.path.strBar = kBar;
   combo.path.nControl = 1;
   return combo;
 }
 
-SimButton AddSimButton(CSimOutlook& outlook) {
-  SimButton button;
+LoneButton AddLoneButton(CSimOutlook& outlook) {
+  LoneButton button;
   EXPECT_EQ(
       AddControl(outlook, office::kControlButton, &button.nExplorer)->QueryButton(&button.spButton),
       S_OK);

@@ -11,7 +11,7 @@
 #include "platform/outlook_host.h"
 #include "platform/sim/sim_outlook.h"
 
-struct SimComboBox {
+struct LoneComboBox {
   int nExplorer = 0;
   SimControlPath path;  // for the driver's TypeText and PickItem
   std::shared_ptr<ICommandBarComboBox> spBox;
@@ -25,13 +25,13 @@ struct SimComboBox {
 
 // A new control of `type` (office::kControlComboBox or office::kControlDropdown) in a new
 // explorer window of `outlook`.
-SimComboBox AddSimComboBox(CSimOutlook& outlook, std::int32_t type);
+LoneComboBox AddLoneComboBox(CSimOutlook& outlook, std::int32_t type);
 
-struct SimButton {
+struct LoneButton {
   int nExplorer = 0;
   SimControlPath path;  // for ReadBar and PressButton
   std::shared_ptr<ICommandBarButton> spButton;
 };
 
 // A new button in a new explorer window of `outlook`.
-SimButton AddSimButton(CSimOutlook& outlook);
+LoneButton AddLoneButton(CSimOutlook& outlook);

@@ -177,7 +177,7 @@ class SetButtonImageTest : public ::testing::Test {
     options.osVersion = os;
     return options;
   }
-  SimControlState Read(const SimButton& button) {
+  SimControlState Read(const LoneButton& button) {
     return m_outlook.ReadBar(button.nExplorer, button.path.strBar)->aControls[0];
   }
   // The user copies some text and a bitmap handle.
@@ -201,7 +201,7 @@ class SetButtonImageTest : public ::testing::Test {
     clipboard.Close();
     return entries;
   }
-  HRESULT SetImage(const SimButton& button, std::int32_t officeVersion,
+  HRESULT SetImage(const LoneButton& button, std::int32_t officeVersion,
                    unsigned bitmapId = IDB_FACEBOOK_BUTTON) {
     return m_images.SetButtonImage(*button.spButton, officeVersion, bitmapId,
                                    kFacebookButtonKeyColour);
@@ -215,7 +215,7 @@ class SetButtonImageTest : public ::testing::Test {
 };
 
 TEST_F(SetButtonImageTest, NewerSystemsTakeThePictureAndItsMask) {
-  const SimButton button = AddSimButton(m_outlook);
+  const LoneButton button = AddLoneButton(m_outlook);
   UserCopies();
   const auto before = OnTheClipboard();
 
@@ -242,7 +242,7 @@ TEST_F(SetButtonImageTest, OlderOfficeOrSystemsPasteTheFaceAndPutTheClipboardBac
     EXPECT_EQ(images.UsesPictureWay(c.office), c.picture);
   }
 
-  const SimButton button = AddSimButton(m_outlook);
+  const LoneButton button = AddLoneButton(m_outlook);
   UserCopies();
   EXPECT_EQ(SetImage(button, 9), S_OK);
 
@@ -258,8 +258,8 @@ TEST_F(SetButtonImageTest, OlderOfficeOrSystemsPasteTheFaceAndPutTheClipboardBac
 }
 
 TEST_F(SetButtonImageTest, TheFormatNamesAreFoundOutOnceForEveryButton) {
-  const SimButton first = AddSimButton(m_outlook);
-  const SimButton second = AddSimButton(m_outlook);
+  const LoneButton first = AddLoneButton(m_outlook);
+  const LoneButton second = AddLoneButton(m_outlook);
   EXPECT_EQ(SetImage(first, 9), S_OK);
   EXPECT_EQ(SetImage(second, 9), S_OK);
   EXPECT_EQ(m_outlook.Faults().CallCount("CommandBarButton.CopyFace"), 1);
@@ -267,7 +267,7 @@ TEST_F(SetButtonImageTest, TheFormatNamesAreFoundOutOnceForEveryButton) {
 }
 
 TEST_F(SetButtonImageTest, AMissingBitmapGivesNoPictureALogLineAndTheClipboardBack) {
-  const SimButton button = AddSimButton(m_outlook);
+  const LoneButton button = AddLoneButton(m_outlook);
   UserCopies();
   EXPECT_EQ(SetImage(button, 9, 999), E_FAIL);
   EXPECT_EQ(SetImage(button, 16, 999), E_FAIL);
@@ -280,7 +280,7 @@ TEST_F(SetButtonImageTest, AMissingBitmapGivesNoPictureALogLineAndTheClipboardBa
 TEST_F(SetButtonImageTest, AClipboardThatCannotBeSavedIsNotReplaced) {
   // The first open (the snapshot) fails and the later ones work: pasting the face anyway
   // would empty the clipboard and lose what the user had copied.
-  const SimButton button = AddSimButton(m_outlook);
+  const LoneButton button = AddLoneButton(m_outlook);
   UserCopies();
   m_outlook.Faults().Inject("OpenClipboard", E_FAIL);
   EXPECT_TRUE(FAILED(SetImage(button, 9)));
