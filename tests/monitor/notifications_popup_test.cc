@@ -113,21 +113,14 @@ class NotificationsPopupTest : public ::testing::Test {
     std::lock_guard<std::mutex> lock(Client().m_csState);
     Client().m_counts = counts;
   }
-  void AddFriend(const wchar_t* uid, const wchar_t* name, const wchar_t* status,
-                 std::uint16_t month = 0, std::uint16_t day = 0) {
+  void AddFriend(const wchar_t* uid, const wchar_t* name, const wchar_t* status) {
     UserInfo info;
     info.strUid = uid;
     info.strName = name;
     info.strStatusMessage = status;
     info.strStatusTime = std::to_wstring(m_harness.clock.Now() - 1800);
-    info.wBirthdayMonth = month;
-    info.wBirthdayDay = day;
     std::lock_guard<std::mutex> lock(Client().m_csState);
     Client().m_friends.push_back(info);
-  }
-  std::int32_t NewWallPosts() {
-    std::lock_guard<std::mutex> lock(Client().m_csState);
-    return Client().m_counts.nNewWallPosts;
   }
   CFacebookClient& Client() { return m_harness.client; }
 
@@ -150,23 +143,6 @@ class NotificationsPopupTest : public ::testing::Test {
   CNotificationsPopup m_popup{Client(), m_harness.clock, m_shell, kSite};
 };
 
-TEST_F(NotificationsPopupTest, NoActivityShowsNoNotificationsAboveSixZeroLines) {
-  Refresh();
-
-  EXPECT_EQ(
-      m_dropdown.Items(),
-      (std::vector<std::wstring>{L"No Notifications", L"New Messages - 0", L"Friend Requests - 0",
-                                 L"Group Invites - 0", L"Event Invites - 0", L"New Wall Posts - 0",
-                                 L"New Pokes - 0"}));
-  EXPECT_EQ(m_dropdown.Text(), L"No Notifications");
-  EXPECT_TRUE(m_dropdown.Enabled());
-  EXPECT_EQ(m_popup.m_aLinks,
-            (std::vector<std::wstring>{
-                L"", L"http://site.test/inbox/", L"http://site.test/reqs.php#friend",
-                L"http://site.test/reqs.php#group", L"http://site.test/reqs.php#event",
-                L"http://site.test/wall.php", L""}));
-}
-
 TEST_F(NotificationsPopupTest, AnUnreadShareCountsInTheSummaryOnly) {
   ActivityCounts counts;
   counts.nShares = 1;
@@ -181,52 +157,11 @@ TEST_F(NotificationsPopupTest, AnUnreadShareCountsInTheSummaryOnly) {
   }
 }
 
-TEST_F(NotificationsPopupTest, BirthdaysAndStatusesFollowInTheirSectionsWithProfileLinks) {
-  const LocalDate today = m_harness.clock.Today();
-  const auto month = static_cast<std::uint16_t>(today.nMonth);
-  const auto day = static_cast<std::uint16_t>(today.nDay);
-  AddFriend(L"2001", L"Cy", L"is cooking", month, day);
-  AddFriend(L"2002", L"Di", L"", month, static_cast<std::uint16_t>(day % 28 + 1));
-  AddFriend(L"2003", L"Ed", L"is out");
-  Refresh();
-
-  const std::vector<std::wstring> items = m_dropdown.Items();
-  const std::vector<std::wstring> tail(items.begin() + 7, items.end());
-  EXPECT_EQ(tail, (std::vector<std::wstring>{
-                      L"---", L"Don't forget to wish Cy a Happy Birthday today", L"---",
-                      L"Cy is cooking. 30 minutes ago.", L"Ed is out. 30 minutes ago."}));
-  ASSERT_EQ(m_popup.m_aLinks.size(), m_dropdown.Items().size());
-  EXPECT_EQ(Pick(8), L"http://site.test/");  // a "---" line
-  EXPECT_EQ(Pick(9), L"http://site.test/profile.php?id=2001");
-  EXPECT_EQ(Pick(12), L"http://site.test/profile.php?id=2003");
-}
-
 TEST_F(NotificationsPopupTest, FriendsWithoutStatusesLeaveALoneSeparator) {
   AddFriend(L"2002", L"Di", L"");
   Refresh();
   ASSERT_EQ(m_dropdown.Items().size(), 8u);
   EXPECT_EQ(m_dropdown.Items().back(), L"---");
-}
-
-TEST_F(NotificationsPopupTest, PickingALineOpensItsPageAndMarksTheWallPostsSeen) {
-  ActivityCounts counts;
-  counts.nMessages = 2;
-  counts.nNewWallPosts = 3;
-  SetCounts(counts);
-  Refresh();
-  EXPECT_EQ(m_dropdown.Text(), L"New Requests - 5");
-
-  EXPECT_EQ(Pick(1), L"");  // the summary opens nothing and resets nothing
-  EXPECT_EQ(NewWallPosts(), 3);
-
-  EXPECT_EQ(Pick(2), L"http://site.test/inbox/");
-  EXPECT_EQ(NewWallPosts(), 0);
-  EXPECT_EQ(Pick(7), L"http://site.test/");  // pokes have no page of their own
-  EXPECT_EQ(Pick(6), L"http://site.test/wall.php");
-
-  // The reset changed the signature, so the next refresh shows it.
-  Refresh();
-  EXPECT_EQ(m_dropdown.Text(), L"New Requests - 2");
 }
 
 TEST_F(NotificationsPopupTest, ItRebuildsOnAChangeOrOnceTheFiveMinutesArePast) {
