@@ -38,6 +38,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/outlook_host.h"
 #include "platform/sim/sim_faults.h"
@@ -48,7 +49,6 @@
 
 class CSimClipboard;
 class CSimCore;
-class IClipboard;
 
 struct SimOutlookOptions {
   std::wstring strVersion = L"16.0.0.4266";  // what _Application.Version answers
@@ -113,7 +113,9 @@ class CSimOutlook {
   int RunPending();
   // Runs work, waiting for more, until `done()` holds or Quit is asked.
   void RunUntil(const std::function<bool()>& done);
-  // Runs work until Quit; open message boxes are closed with answer 0 on the way out.
+  // Runs work until Quit; open message boxes are closed with answer 0 on the way out. Boxes
+  // shown after it returns follow the policy again: a program that disconnects the add-in
+  // then sets one that answers.
   void Run();
   // Any thread.
   void Quit();
