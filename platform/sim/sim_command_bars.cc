@@ -1,6 +1,7 @@
 // Office's command bars and controls, simulated.
 #include <algorithm>
 #include <cwctype>
+#include <iterator>
 #include <utility>
 
 #include "platform/clipboard.h"

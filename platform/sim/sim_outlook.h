@@ -113,7 +113,9 @@ class CSimOutlook {
   int RunPending();
   // Runs work, waiting for more, until `done()` holds or Quit is asked.
   void RunUntil(const std::function<bool()>& done);
-  // Runs work until Quit; open message boxes are closed with answer 0 on the way out.
+  // Runs work until Quit; open message boxes are closed with answer 0 on the way out. Boxes
+  // shown after it returns follow the policy again: a program that disconnects the add-in
+  // then sets one that answers.
   void Run();
   // Any thread.
   void Quit();
