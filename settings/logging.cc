@@ -53,8 +53,6 @@ void SetUpLogging() {
 }
 
 std::wstring SetUpLogging(IFileSystem& files, IRegistry* registry, ILogBackend& backend) {
-  g_bDebugLogSwitch = registry != nullptr && ReadDebugLogSwitch(*registry);
-
   std::wstring path = AppendPath(files, GetLogFolder(files), kLogFileName);
   LogFileSettings settings;
   settings.strFileName = WideToAnsi(path);
@@ -66,6 +64,10 @@ std::wstring SetUpLogging(IFileSystem& files, IRegistry* registry, ILogBackend& 
   settings.strPattern = kLinePattern;
   settings.eRootPriority = LogPriority::kDebug;
   backend.ConfigureRootFile(settings);
+
+  // Read only once the file is there: the first read of the store is where damage to it is
+  // found, and the line about it belongs in this file.
+  g_bDebugLogSwitch = registry != nullptr && ReadDebugLogSwitch(*registry);
   return path;
 }
 

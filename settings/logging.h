@@ -10,9 +10,11 @@
 class IFileSystem;
 class IRegistry;
 
-// Configures the log file and the root category. Runs on the main thread before any worker
-// exists; a second call replaces the first configuration, so no line is written twice.
-// Folders that cannot be made leave the log without a file; nothing is reported.
+// Configures the log file and the root category, then reads the "DebugLog" switch, so that
+// anything the first read of the settings store finds is written to the file. Runs on the
+// main thread before any worker exists; a second call replaces the first configuration, so
+// no line is written twice. Folders that cannot be made leave the log without a file;
+// nothing is reported.
 void SetUpLogging();
 // The same with explicit collaborators (a null registry reads no "DebugLog"). Returns the
 // log file's path.
