@@ -143,25 +143,46 @@ RegistryStatus CFBOpts::Exchange(IRegistryKey* key, bool save, bool reset) {
     return ExchangeDword(key, L"StatusFieldWidth", m_dwStatusFieldWidth, true);
   }
 
-  // A value that cannot be read takes its default and reading goes on.
+  // A value that cannot be read takes its default and reading goes on. A store found damaged
+  // part-way keeps what was read before; the line says what that is.
+  std::wstring kept;
+  bool damaged = false;
+  const auto note = [&](const wchar_t* name, RegistryStatus status) {
+    damaged = damaged || status == kRegBadDatabase;
+    if (status == kRegOk) {
+      kept += (kept.empty() ? L"" : L", ") + std::wstring(name);
+    }
+    return status;
+  };
   for (const DwordValue& value : placement) {
-    if (ExchangeDword(key, value.name, *value.field, false) != kRegOk) {
+    if (note(value.name, ExchangeDword(key, value.name, *value.field, false)) != kRegOk) {
       *value.field = 0;
     }
   }
   for (const StringValue& value : session) {
-    if (ExchangeString(key, value.name, *value.field, false) != kRegOk) {
+    if (note(value.name, ExchangeString(key, value.name, *value.field, false)) != kRegOk) {
       value.field->clear();
     }
   }
-  ExchangeStatusList(key, m_aStatusValues, false);  // a damaged list leaves what it read
-  const RegistryStatus status =
-      ExchangeDword(key, L"StatusFieldWidth", m_dwStatusFieldWidth, false);
+  // A damaged list leaves what it read.
+  const RegistryStatus listStatus = ExchangeStatusList(key, m_aStatusValues, false);
+  damaged = damaged || listStatus == kRegBadDatabase;
+  if (!m_aStatusValues.empty()) {
+    note(FormatPrintf(L"UserStatusValues (%u)", {m_aStatusValues.size()}).c_str(), kRegOk);
+  }
+  const RegistryStatus status = note(
+      L"StatusFieldWidth", ExchangeDword(key, L"StatusFieldWidth", m_dwStatusFieldWidth, false));
   if (status != kRegOk) {
     m_dwStatusFieldWidth = kDefaultStatusFieldWidth;
   }
+  if (damaged && m_pLogger != nullptr) {
+    m_pLogger->error(
+        "ld: the store was found damaged while the options were read; kept %s; "
+        "the others take their defaults",
+        kept.empty() ? "nothing" : WideToUtf8(kept).c_str());
+  }
   OnAfterLoad();
-  return status;
+  return damaged ? kRegBadDatabase : status;
 }
 
 std::wstring CFBOpts::ProtectString(std::wstring_view text) const {

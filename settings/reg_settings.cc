@@ -153,18 +153,22 @@ RegistryStatus ExchangeStatusList(IRegistryKey* key, std::vector<CUserStatusOpt>
     return status;
   }
   std::uint32_t count = 0;
-  if (ExchangeDword(listKey.get(), L"Count", count, false) != kRegOk) {
+  const RegistryStatus countStatus = ExchangeDword(listKey.get(), L"Count", count, false);
+  if (countStatus != kRegOk) {
     count = 0;
   }
+  // Damage found on the way is told to the caller, whatever is read after it.
+  bool damaged = countStatus == kRegBadDatabase;
   for (std::uint32_t n = 0; n < count; ++n) {
     std::unique_ptr<IRegistryKey> itemKey;
     const RegistryStatus openStatus = listKey->OpenSubKey(FormatPrintf(L"%i", {n}), &itemKey);
     if (openStatus != kRegOk) {
-      return openStatus;
+      return damaged ? kRegBadDatabase : openStatus;
     }
     CUserStatusOpt item;
     status = item.Exchange(itemKey.get(), false, false);
+    damaged = damaged || status == kRegBadDatabase;
     array.push_back(std::move(item));
   }
-  return status;
+  return damaged ? kRegBadDatabase : status;
 }

@@ -63,6 +63,7 @@ RegistryStatus ExchangeString(IRegistryKey* key, const wchar_t* name, std::wstri
                               bool save);
 
 // The "UserStatusValues" subkey: "Count" and one numbered subkey per element ("0" newest).
-// Reading stops at the first numbered subkey that is missing, keeping what came before.
+// Reading stops at the first numbered subkey that is missing, keeping what came before, and
+// returns kRegBadDatabase when it found the store damaged on the way.
 // Writing leaves subkeys of an earlier, longer list in place; "Count" bounds what is read.
 RegistryStatus ExchangeStatusList(IRegistryKey* key, std::vector<CUserStatusOpt>& array, bool save);

@@ -233,6 +233,43 @@ TEST_F(OptionsTest, AFailedWriteEndsTheSaveAndTheOldOptionsStayWhole) {
   EXPECT_EQ(loaded.GetSession().strSessionSecret, "old-secret");
 }
 
+// A load that met a damaged store part-way said nothing of what it kept, while the store's
+// own line said that the options read as defaults.
+TEST_F(OptionsTest, ALoadThatMeetsDamagePartWaySaysWhatItKept) {
+  CFBOpts saved = Make();
+  saved.m_dwToolbarRowIndex = 2;
+  saved.m_dwToolbarLeft = 640;
+  saved.m_dwToolbarPosition = 1;
+  saved.m_dwStatusFieldWidth = 420;
+  saved.m_aStatusValues = {CUserStatusOpt(L"is at work"), CUserStatusOpt(L"is at home")};
+  ASSERT_EQ(saved.Save(), kRegOk);
+
+  // The reads in order: the key, TRI, TL, TP, the four session values (stored empty), the
+  // list's key, its "Count", then each item's key and "Status", and last the width.
+  const struct {
+    int nFailingRead;
+    const char* szLine;
+    std::uint32_t dwLeft;
+    std::size_t nStatuses;
+  } cases[] = {
+      {3, "kept TRI, TP, FBSK, FBSS, FBUID, FBUN, UserStatusValues (2), StatusFieldWidth;", 0, 2},
+      {10, "kept TRI, TL, TP, FBSK, FBSS, FBUID, FBUN, StatusFieldWidth;", 640, 0},
+  };
+  for (const auto& c : cases) {
+    m_backend.Clear();
+    m_registry.FailRead(c.nFailingRead, kRegBadDatabase);
+    CFBOpts loaded = Make();
+    EXPECT_EQ(loaded.Load(), kRegBadDatabase);
+    EXPECT_EQ(loaded.m_dwToolbarRowIndex, 2u);
+    EXPECT_EQ(loaded.m_dwToolbarLeft, c.dwLeft);
+    EXPECT_EQ(loaded.m_aStatusValues.size(), c.nStatuses);
+    EXPECT_EQ(loaded.m_dwStatusFieldWidth, 420u);
+    EXPECT_EQ(m_backend.Count(LogPriority::kError, ""), 1);
+    EXPECT_EQ(m_backend.Count(LogPriority::kError, c.szLine), 1) << c.szLine;
+    EXPECT_EQ(m_backend.Count(LogPriority::kError, "defaults for everything"), 0);
+  }
+}
+
 TEST_F(OptionsTest, ProtectedFormsAreUpperCaseHexOfTheUtf16TextAndReadInEitherCase) {
   const std::wstring text = L"sé😀";
   const std::wstring sealed = ProtectString(&m_protector, text);
