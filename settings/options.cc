@@ -132,7 +132,12 @@ RegistryStatus CFBOpts::Exchange(IRegistryKey* key, bool save, bool reset) {
         return status;
       }
     }
+    // A session that could not be sealed is not written: the stored one stays as it was,
+    // and the save says that it did not store everything.
     for (const StringValue& value : session) {
+      if (m_bSessionNotSealed) {
+        break;
+      }
       if (RegistryStatus status = ExchangeString(key, value.name, *value.field, true)) {
         return status;
       }
@@ -140,7 +145,9 @@ RegistryStatus CFBOpts::Exchange(IRegistryKey* key, bool save, bool reset) {
     if (RegistryStatus status = ExchangeStatusList(key, m_aStatusValues, true)) {
       return status;
     }
-    return ExchangeDword(key, L"StatusFieldWidth", m_dwStatusFieldWidth, true);
+    const RegistryStatus status =
+        ExchangeDword(key, L"StatusFieldWidth", m_dwStatusFieldWidth, true);
+    return status == kRegOk && m_bSessionNotSealed ? kRegNotSealed : status;
   }
 
   // A value that cannot be read takes its default and reading goes on. A store found damaged
@@ -214,10 +221,39 @@ StoredSession CFBOpts::GetSession() const {
 }
 
 void CFBOpts::SetSession(const StoredSession& session) {
-  m_strSessionKey = ProtectString(Utf8ToWide(session.strSessionKey));
-  m_strSessionSecret = ProtectString(Utf8ToWide(session.strSessionSecret));
-  m_strUid = ProtectString(Utf8ToWide(session.strUid));
-  m_strUserName = ProtectString(session.strUserName);
+  std::wstring* const fields[] = {&m_strSessionKey, &m_strSessionSecret, &m_strUid, &m_strUserName};
+  const std::wstring texts[] = {Utf8ToWide(session.strSessionKey),
+                                Utf8ToWide(session.strSessionSecret), Utf8ToWide(session.strUid),
+                                session.strUserName};
+  std::wstring sealed[4];
+  bool failed = false;
+  for (std::size_t i = 0; i < 4; ++i) {
+    std::wstring opened;
+    const UnprotectOutcome outcome = TryUnprotect(m_pProtector, *fields[i], &opened);
+    // A stored value that still holds the text, or that does not open now (a key refused at
+    // this start) while the session has nothing in its place, stays as it is: handing back
+    // the nothing that it read as must not erase it.
+    if ((outcome == UnprotectOutcome::kOk && opened == texts[i]) ||
+        (outcome == UnprotectOutcome::kRefused && texts[i].empty())) {
+      sealed[i] = *fields[i];
+    } else if (!texts[i].empty()) {
+      sealed[i] = ::ProtectString(m_pProtector, texts[i]);
+      failed = failed || sealed[i].empty();
+    }
+  }
+  m_bSessionNotSealed = failed;
+  if (failed) {
+    // The session is one whole: rather the one stored before than a mix with empty values.
+    if (m_pLogger != nullptr) {
+      m_pLogger->error(
+          "ps: cannot protect a session value; the stored session is kept as it "
+          "was and is not written");
+    }
+    return;
+  }
+  for (std::size_t i = 0; i < 4; ++i) {
+    *fields[i] = std::move(sealed[i]);
+  }
 }
 
 std::optional<ToolbarPlacement> CFBOpts::SavedToolbarPlacement() const {

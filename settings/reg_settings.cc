@@ -55,7 +55,12 @@ RegistryStatus CRegSettings::Save() {
       status = Exchange(key.get(), true, false);
     }
   }
-  return status == kRegOk ? batch->Commit() : status;
+  if (status != kRegOk && status != kRegNotSealed) {
+    return status;
+  }
+  // What could not be sealed was left as stored; the rest of the save is kept.
+  const RegistryStatus committed = batch->Commit();
+  return committed != kRegOk ? committed : status;
 }
 
 CUserStatusOpt::CUserStatusOpt(std::wstring status) : m_strStatus(std::move(status)) {}

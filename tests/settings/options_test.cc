@@ -270,6 +270,59 @@ TEST_F(OptionsTest, ALoadThatMeetsDamagePartWaySaysWhatItKept) {
   }
 }
 
+// While the key was refused, the next save wrote empty session values over the sealed ones
+// (the session was lost for good once the key was mended) and reported success; a new
+// session that could not be sealed was stored as empty values, also as a success.
+TEST_F(OptionsTest, ASessionThatCannotBeSealedLeavesTheStoredOneAsItWas) {
+  CFBOpts first = Make();
+  first.SetSession({"old-key", "old-secret", "1", L"Ann"});
+  ASSERT_EQ(first.Save(), kRegOk);
+  const RawValue storedKey = Read(L"", L"FBSK");
+  const RawValue storedName = Read(L"", L"FBUN");
+
+  // A start with the key refused: nothing opens, and handing back that nothing at the close
+  // keeps what is stored.
+  m_protector.SetFailing(true);
+  CFBOpts refused = Make();
+  ASSERT_EQ(refused.Load(), kRegOk);
+  const StoredSession nothing = refused.GetSession();
+  EXPECT_EQ(nothing.strSessionKey + nothing.strUid, "");
+  refused.SetSession(nothing);
+  EXPECT_EQ(refused.Save(), kRegOk);
+  EXPECT_EQ(Read(L"", L"FBSK"), storedKey);
+  EXPECT_EQ(Read(L"", L"FBUN"), storedName);
+
+  // A new login cannot be sealed either: the stored session stays, the rest of the save is
+  // stored, and the save says that it did not store everything.
+  m_backend.Clear();
+  refused.SetSession({"new-key", "new-secret", "2", L"Bob"});
+  refused.m_dwStatusFieldWidth = 420;
+  EXPECT_EQ(refused.Save(), kRegNotSealed);
+  EXPECT_EQ(Read(L"", L"FBSK"), storedKey);
+  EXPECT_EQ(Read(L"", L"FBUN"), storedName);
+  EXPECT_EQ(Read(L"", L"StatusFieldWidth"), Dword(420));
+  EXPECT_EQ(m_backend.Count(LogPriority::kError, "ps: cannot protect"), 1);
+
+  // The key mended: the stored session opens again, and a new one is sealed as usual.
+  m_protector.SetFailing(false);
+  CFBOpts mended = Make();
+  ASSERT_EQ(mended.Load(), kRegOk);
+  const StoredSession back = mended.GetSession();
+  EXPECT_EQ(back.strSessionKey + "|" + back.strSessionSecret + "|" + back.strUid,
+            "old-key|old-secret|1");
+  EXPECT_EQ(back.strUserName, L"Ann");
+  mended.SetSession({"new-key", "new-secret", "2", L"Bob"});
+  EXPECT_EQ(mended.Save(), kRegOk);
+  CFBOpts later = Make();
+  ASSERT_EQ(later.Load(), kRegOk);
+  EXPECT_EQ(later.GetSession().strSessionKey, "new-key");
+
+  // A logout still clears the stored session.
+  later.SetSession({});
+  EXPECT_EQ(later.Save(), kRegOk);
+  EXPECT_EQ(Read(L"", L"FBSK"), (RawValue{kRegSz, {0, 0}}));
+}
+
 TEST_F(OptionsTest, ProtectedFormsAreUpperCaseHexOfTheUtf16TextAndReadInEitherCase) {
   const std::wstring text = L"sé😀";
   const std::wstring sealed = ProtectString(&m_protector, text);
