@@ -53,7 +53,10 @@ void SetUpLogging() {
 }
 
 std::wstring SetUpLogging(IFileSystem& files, IRegistry* registry, ILogBackend& backend) {
-  std::wstring path = AppendPath(files, GetLogFolder(files), kLogFileName);
+  // Without a folder there is no file: a name that opens nothing, rather than one that lands
+  // wherever the process happens to be.
+  const std::wstring folder = GetLogFolder(files);
+  std::wstring path = folder.empty() ? std::wstring() : AppendPath(files, folder, kLogFileName);
   LogFileSettings settings;
   settings.strFileName = WideToAnsi(path);
   settings.strAppenderName = "default";
@@ -85,7 +88,11 @@ std::wstring GetDataFolder(IFileSystem& files) {
 }
 
 std::wstring GetLogFolder(IFileSystem& files) {
-  std::wstring folder = AppendPath(files, GetDataFolder(files), L"Logs");
+  const std::wstring data = GetDataFolder(files);
+  if (data.empty()) {
+    return {};
+  }
+  std::wstring folder = AppendPath(files, data, L"Logs");
   folder.push_back(files.Separator());
   EnsureFolderExists(files, folder);
   return folder;

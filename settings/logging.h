@@ -17,16 +17,18 @@ class IRegistry;
 // nothing is reported.
 void SetUpLogging();
 // The same with explicit collaborators (a null registry reads no "DebugLog"). Returns the
-// log file's path.
+// log file's path, empty when there is no folder for it.
 std::wstring SetUpLogging(IFileSystem& files, IRegistry* registry, ILogBackend& backend);
 
 // The "DebugLog" switch read at the last set-up (missing or unreadable counts as off). The
 // log is written at DEBUG whatever it says.
 bool IsDebugLogSwitchOn();
 
-// <local application data>/Morvane/Zenlet, or the platform's fallback folder alone.
+// <local application data>/Morvane/Zenlet, or the platform's fallback folder alone (empty
+// when there is none).
 std::wstring GetDataFolder(IFileSystem& files);
-// GetDataFolder + "Logs" + separator, created level by level if missing.
+// GetDataFolder + "Logs" + separator, created level by level if missing; empty, and nothing
+// made, without a data folder.
 std::wstring GetLogFolder(IFileSystem& files);
 // Creates every missing folder of `path`, whose last component is a file name or empty.
 // Failures are ignored.

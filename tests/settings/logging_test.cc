@@ -219,8 +219,14 @@ TEST(LogFolderTest, WithoutAnApplicationDataFolderTheFallbackHoldsTheLogs) {
   EXPECT_EQ(SetUpLogging(windows, nullptr, backend), L"c:\\Logs\\Zenlet.log");
   EXPECT_TRUE(windows.Exists(L"c:\\Logs"));
 
-  CInMemoryFileSystem posix(L"", L"/tmp/", L'/', {L"/tmp"});
-  EXPECT_EQ(SetUpLogging(posix, nullptr, backend), L"/tmp/Logs/Zenlet.log");
+  CInMemoryFileSystem posix(L"", L"/tmp/Zenlet-1000/", L'/', {L"/tmp", L"/tmp/Zenlet-1000"});
+  EXPECT_EQ(SetUpLogging(posix, nullptr, backend), L"/tmp/Zenlet-1000/Logs/Zenlet.log");
+
+  // No fallback that is safe to use: the log has no file, and nothing is made anywhere.
+  CInMemoryFileSystem none(L"", L"", L'/', {});
+  EXPECT_EQ(SetUpLogging(none, nullptr, backend), L"");
+  EXPECT_TRUE(none.CreateAttempts().empty());
+  EXPECT_EQ(backend.Configurations().back().strFileName, "");
 }
 
 TEST(LogFolderTest, BothSeparatorsCountOnWindowsAndTheLaterOneWins) {
