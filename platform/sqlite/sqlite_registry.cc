@@ -514,12 +514,12 @@ class CSqliteStore {
   // so that the line about it is written while the log is there and the next save starts a
   // fresh store. The call that found it fails with kRegBadDatabase.
   void MarkDamaged(const char* reason) {
+    m_strDamage = reason;  // before the close, which may free the text
     Close();
     struct stat info {};
     const bool found = stat(m_strPath.c_str(), &info) == 0;
     m_damagedDevice = found ? info.st_dev : 0;
     m_damagedInode = found ? info.st_ino : 0;
-    m_strDamage = reason;
     m_bDamaged = true;
     if (m_nBatchDepth > 0) {
       m_nBatchStatus = kRegBadDatabase;
