@@ -106,6 +106,7 @@ RegistryStatus CFBOpts::Exchange(IRegistryKey* key, bool save, bool reset) {
     m_strSessionSecret.clear();
     m_strUid.clear();
     m_strUserName.clear();
+    m_bSessionNotSealed = false;
     m_dwStatusFieldWidth = kDefaultStatusFieldWidth;
     return kRegOk;
   }
@@ -150,6 +151,8 @@ RegistryStatus CFBOpts::Exchange(IRegistryKey* key, bool save, bool reset) {
     return status == kRegOk && m_bSessionNotSealed ? kRegNotSealed : status;
   }
 
+  // The four fields now hold what is stored: nothing is left waiting to be sealed.
+  m_bSessionNotSealed = false;
   // A value that cannot be read takes its default and reading goes on. A store found damaged
   // part-way keeps what was read before; the line says what that is.
   std::wstring kept;
