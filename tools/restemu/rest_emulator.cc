@@ -12,7 +12,7 @@
 namespace {
 
 constexpr std::size_t kMaxCallRecords = 10000;
-constexpr std::size_t kMaxCallLogBytes = 32u * 1024 * 1024;
+constexpr std::size_t kMaxCallLogBytes = 16u * 1024 * 1024;
 constexpr std::size_t kMaxOversizedBytes = 256u * 1024 * 1024;
 
 const char kHtmlType[] = "text/html; charset=utf-8";

@@ -81,7 +81,7 @@ class CRestEmulator {
   void ClearFaults();
 
   // The API calls received, oldest first; only the latest 10000 are kept, and fewer when
-  // their parameters come to more than 32 MiB.
+  // their parameters come to more than 16 MiB.
   std::vector<CallRecord> Calls() const;
   void ClearCalls();
   // Called after each API call, on the thread that served it.
