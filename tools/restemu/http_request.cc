@@ -180,7 +180,10 @@ CRequestReader::State CRequestReader::ReadHead() {
   while (m_nPos < m_strInput.size() && (m_strInput[m_nPos] == '\r' || m_strInput[m_nPos] == '\n')) {
     ++m_nPos;
   }
-  m_nScan = std::max(m_nScan, m_nPos);
+  // Nothing before the request line is kept, however many blank lines a client sends.
+  m_strInput.erase(0, m_nPos);
+  m_nScan = m_nScan > m_nPos ? m_nScan - m_nPos : 0;
+  m_nPos = 0;
   std::size_t end = std::string::npos;
   while ((end = m_strInput.find('\n', m_nScan)) != std::string::npos) {
     m_nScan = end + 1;

@@ -145,9 +145,12 @@ void CHttpServer::Loop() {
       polled.push_back(connection);
     }
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now).count();
-    if (poll(fds.data(), fds.size(), static_cast<int>(std::max<decltype(wait)>(wait, 0))) < 0 &&
-        errno != EINTR) {
-      break;
+    if (poll(fds.data(), fds.size(), static_cast<int>(std::max<decltype(wait)>(wait, 0))) < 0) {
+      // Interrupted, or short of memory for a moment: look again.
+      if (errno != EINTR) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      continue;
     }
     if (fds[0].revents != 0) {
       char drained[64];
