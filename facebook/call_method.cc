@@ -10,18 +10,22 @@
 
 void CallMethod(CFacebookClient& client, const std::string& methodName, CFacebookParams& params,
                 FacebookCallResult& result) {
-  std::string sessionKey;
-  std::string sessionSecret;
+  FacebookSession session;
   {
     std::lock_guard<std::mutex> lock(client.m_csState);
-    sessionKey = client.m_session.strSessionKey;
-    sessionSecret = client.m_session.strSessionSecret;
+    session = client.m_session;
   }
+  CallMethod(client, methodName, params, session, result);
+}
+
+void CallMethod(CFacebookClient& client, const std::string& methodName, CFacebookParams& params,
+                const FacebookSession& askedWith, FacebookCallResult& result) {
   // The key decides whether "session_key" is sent; the secret alone decides what signs.
-  AddStandardParams(params, client.m_strApiKey, client.CallIds(), methodName, sessionKey,
-                    client.m_strApiVersion);
+  AddStandardParams(params, client.m_strApiKey, client.CallIds(), methodName,
+                    askedWith.strSessionKey, client.m_strApiVersion);
   const std::string body =
-      BuildRequestBody(params, sessionSecret.empty() ? client.m_strAppSecret : sessionSecret);
+      BuildRequestBody(params, askedWith.strSessionSecret.empty() ? client.m_strAppSecret
+                                                                  : askedWith.strSessionSecret);
 
   PostRequest(client, body, result);
   if (result.nStatus == kCallSucceeded) {

@@ -32,6 +32,28 @@ std::string SelectTrimmedText(const IXmlNode* node, const std::wstring& xpath) {
   return std::string(TrimXmlSpace(SelectText(node, xpath)));
 }
 
+bool IsSameSession(const FacebookSession& a, const FacebookSession& b) {
+  return a.strSessionKey == b.strSessionKey && a.strSessionSecret == b.strSessionSecret &&
+         a.strUserId == b.strUserId;
+}
+
+// Runs `store` under the client's lock while the session is still the one `askedWith` copied
+// before the request; an answer that comes back after a logout or a new login belongs to a
+// session that has ended and is dropped. True when stored.
+template <typename Store>
+bool StoreForSession(CFacebookClient& client, const FacebookSession& askedWith, const char* tag,
+                     Store store) {
+  {
+    std::lock_guard<std::mutex> lock(client.m_csState);
+    if (IsSameSession(client.m_session, askedWith)) {
+      store();
+      return true;
+    }
+  }
+  client.Log().debug("%s late answer dropped: the session it was sent with has ended", tag);
+  return false;
+}
+
 std::int32_t AddSaturated(std::int32_t a, std::int64_t b) {
   const std::int64_t sum = static_cast<std::int64_t>(a) + b;
   return static_cast<std::int32_t>(
@@ -64,6 +86,10 @@ bool CFacebookClient::IsLoggedIn() const {
 
 void CFacebookClient::ClearSession() {
   std::lock_guard<std::mutex> lock(m_csState);
+  ClearStateUnderLock();
+}
+
+void CFacebookClient::ClearStateUnderLock() {
   m_strAuthToken.clear();
   m_session = FacebookSession();
   m_counts = ActivityCounts();
@@ -72,10 +98,11 @@ void CFacebookClient::ClearSession() {
 }
 
 bool CFacebookClient::CheckAnswer(FacebookCallResult& result, const wchar_t* expectedRoot,
-                                  const char* tag, bool sessionCall) {
-  if (sessionCall && result.nStatus == kCallServiceError &&
+                                  const char* tag, const FacebookSession* askedWith) {
+  if (askedWith != nullptr && result.nStatus == kCallServiceError &&
       (result.strErrorCode == L"102" || result.strErrorCode == L"450")) {
-    ClearSession();  // the session is dead; the result keeps -6
+    // The session that asked is dead; the result keeps -6. A session begun since lives on.
+    StoreForSession(*this, *askedWith, "ds:", [this] { ClearStateUnderLock(); });
   }
   if (result.nStatus != kCallSucceeded) {
     return false;
@@ -92,7 +119,7 @@ bool CFacebookClient::CreateToken(FacebookCallResult& result) {
   ClearSession();  // a new login starts from nothing
   CFacebookParams params;
   CallMethod(*this, "facebook.auth.createToken", params, result);
-  if (!CheckAnswer(result, L"auth_createToken_response", "ct: ue resp", false)) {
+  if (!CheckAnswer(result, L"auth_createToken_response", "ct: ue resp", nullptr)) {
     return false;
   }
   std::string token(TrimXmlSpace(WideToUtf8(result.pRoot->Text())));
@@ -116,7 +143,7 @@ bool CFacebookClient::GetSession(FacebookCallResult& result) {
   CFacebookParams params;
   AddParam(params, "auth_token", std::move(token));
   CallMethod(*this, "facebook.auth.getSession", params, result);
-  if (!CheckAnswer(result, L"auth_getSession_response", "ct: gs resp", false)) {
+  if (!CheckAnswer(result, L"auth_getSession_response", "ct: gs resp", nullptr)) {
     return false;
   }
   FacebookSession session;
@@ -145,23 +172,26 @@ bool CFacebookClient::SetStatus(const std::optional<std::wstring>& text,
     AddParam(params, "status", WideToUtf8(*text));
     AddParam(params, "status_includes_verb", "true");
   }
-  CallMethod(*this, "facebook.users.setStatus", params, result);
-  if (!CheckAnswer(result, L"users_setStatus_response", "ct: ss resp", true)) {
+  const FacebookSession askedWith = CurrentSession();
+  CallMethod(*this, "facebook.users.setStatus", params, askedWith, result);
+  if (!CheckAnswer(result, L"users_setStatus_response", "ct: ss resp", &askedWith)) {
     return false;
   }
-  std::lock_guard<std::mutex> lock(m_csState);
-  m_self.strStatusMessage = text.value_or(std::wstring());
+  // Posted either way; only the session that posted it shows it as its own.
+  StoreForSession(*this, askedWith,
+                  "ss:", [&] { m_self.strStatusMessage = text.value_or(std::wstring()); });
   return true;
 }
 
 void CFacebookClient::GetNotifications() {
-  if (!IsLoggedIn()) {
+  const FacebookSession askedWith = CurrentSession();
+  if (askedWith.strSessionKey.empty() || askedWith.strSessionSecret.empty()) {
     return;
   }
   CFacebookParams params;
   FacebookCallResult result;
-  CallMethod(*this, "facebook.notifications.get", params, result);
-  if (!CheckAnswer(result, L"notifications_get_response", "gn: ss resp", true)) {
+  CallMethod(*this, "facebook.notifications.get", params, askedWith, result);
+  if (!CheckAnswer(result, L"notifications_get_response", "gn: ss resp", &askedWith)) {
     return;
   }
   const IXmlNode* root = result.pRoot.get();
@@ -171,48 +201,49 @@ void CFacebookClient::GetNotifications() {
   const std::int32_t friendRequests = SelectCount(root, L"nfb:friend_requests/nfb:uid");
   const std::int32_t groupInvites = SelectCount(root, L"nfb:group_invites/nfb:gid");
   const std::int32_t eventInvites = SelectCount(root, L"nfb:event_invites/nfb:eid");
-  {
-    std::lock_guard<std::mutex> lock(m_csState);
+  const bool stored = StoreForSession(*this, askedWith, "gn:", [&] {
     m_counts.nMessages = messages;
     m_counts.nPokes = pokes;
     m_counts.nShares = shares;
     m_counts.nFriendRequests = friendRequests;
     m_counts.nGroupInvites = groupInvites;
     m_counts.nEventInvites = eventInvites;
+  });
+  if (stored) {
+    GetMyInfo();
   }
-  GetMyInfo();
 }
 
-std::optional<std::string> CFacebookClient::UserIdForQuery(const char* tag) {
-  std::string userId;
-  {
-    std::lock_guard<std::mutex> lock(m_csState);
-    if (m_session.strSessionKey.empty() || m_session.strSessionSecret.empty()) {
-      return std::nullopt;
-    }
-    userId = m_session.strUserId;
-  }
-  if (userId.empty()) {
+FacebookSession CFacebookClient::CurrentSession() const {
+  std::lock_guard<std::mutex> lock(m_csState);
+  return m_session;
+}
+
+std::optional<FacebookSession> CFacebookClient::SessionForQuery(const char* tag) {
+  FacebookSession session = CurrentSession();
+  if (session.strSessionKey.empty() || session.strSessionSecret.empty() ||
+      session.strUserId.empty()) {
     return std::nullopt;
   }
   // The id goes into the query text as it stands, so it must be nothing but digits.
-  if (!IsDecimalNumber(userId)) {
+  if (!IsDecimalNumber(session.strUserId)) {
     m_log.error("%s uid is not a number, no query sent", tag);
     return std::nullopt;
   }
-  return userId;
+  return session;
 }
 
 void CFacebookClient::GetMyInfo() {
-  const std::optional<std::string> userId = UserIdForQuery("gmi:");
-  if (!userId) {
+  const std::optional<FacebookSession> askedWith = SessionForQuery("gmi:");
+  if (!askedWith) {
     return;
   }
   CFacebookParams params;
-  AddParam(params, "query", "SELECT uid,name,status,wall_count FROM user WHERE uid =" + *userId);
+  AddParam(params, "query",
+           "SELECT uid,name,status,wall_count FROM user WHERE uid =" + askedWith->strUserId);
   FacebookCallResult result;
-  CallMethod(*this, "facebook.fql.query", params, result);
-  if (!CheckAnswer(result, L"fql_query_response", "gmi: ss resp", true)) {
+  CallMethod(*this, "facebook.fql.query", params, *askedWith, result);
+  if (!CheckAnswer(result, L"fql_query_response", "gmi: ss resp", &*askedWith)) {
     return;
   }
   const std::shared_ptr<IXmlNode> node = result.pRoot->SelectSingle(L"nfb:user");
@@ -223,20 +254,21 @@ void CFacebookClient::GetMyInfo() {
   ReadUserInfo(self, node.get());
   const std::int32_t wallCount = SelectInt(node.get(), L"nfb:wall_count");
 
-  std::lock_guard<std::mutex> lock(m_csState);
-  m_self = std::move(self);
-  // The first count seen is only the baseline; a shrinking wall adds nothing.
-  if (m_counts.nWallCount != 0) {
-    const std::int64_t growth = static_cast<std::int64_t>(wallCount) - m_counts.nWallCount;
-    m_counts.nNewWallPosts =
-        AddSaturated(m_counts.nNewWallPosts, std::max<std::int64_t>(0, growth));
-  }
-  m_counts.nWallCount = wallCount;
+  StoreForSession(*this, *askedWith, "gmi:", [&] {
+    m_self = std::move(self);
+    // The first count seen is only the baseline; a shrinking wall adds nothing.
+    if (m_counts.nWallCount != 0) {
+      const std::int64_t growth = static_cast<std::int64_t>(wallCount) - m_counts.nWallCount;
+      m_counts.nNewWallPosts =
+          AddSaturated(m_counts.nNewWallPosts, std::max<std::int64_t>(0, growth));
+    }
+    m_counts.nWallCount = wallCount;
+  });
 }
 
 void CFacebookClient::QueryFriends() {
-  const std::optional<std::string> userId = UserIdForQuery("qf:");
-  if (!userId) {
+  const std::optional<FacebookSession> askedWith = SessionForQuery("qf:");
+  if (!askedWith) {
     return;
   }
   const std::string month = WideToAnsi(GetMonthAbbrev());
@@ -244,11 +276,12 @@ void CFacebookClient::QueryFriends() {
   AddParam(params, "query",
            "SELECT uid,name,status,birthday FROM user WHERE uid in (SELECT uid2 FROM friend "
            "WHERE uid1=" +
-               *userId + ") AND (strlen(status.message) > 0 OR strpos(lower(birthday), \"" + month +
+               askedWith->strUserId +
+               ") AND (strlen(status.message) > 0 OR strpos(lower(birthday), \"" + month +
                "\") >= 0)ORDER BY status.time DESC LIMIT 100 ");
   FacebookCallResult result;
-  CallMethod(*this, "facebook.fql.query", params, result);
-  if (!CheckAnswer(result, L"fql_query_response", "gmi: ss resp", true)) {
+  CallMethod(*this, "facebook.fql.query", params, *askedWith, result);
+  if (!CheckAnswer(result, L"fql_query_response", "gmi: ss resp", &*askedWith)) {
     return;
   }
   std::vector<std::shared_ptr<IXmlNode>> nodes;
@@ -257,8 +290,7 @@ void CFacebookClient::QueryFriends() {
   for (std::size_t i = 0; i < friends.size(); ++i) {
     ReadUserInfo(friends[i], nodes[i].get());
   }
-  std::lock_guard<std::mutex> lock(m_csState);
-  m_friends = std::move(friends);
+  StoreForSession(*this, *askedWith, "qf:", [&] { m_friends = std::move(friends); });
 }
 
 bool CFacebookClient::ReadUserInfo(UserInfo& info, const IXmlNode* node) {

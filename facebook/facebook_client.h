@@ -5,8 +5,9 @@
 // thread. The state (auth token, session, counts, own record, friends) is read and written
 // only under m_csState, by the methods here and by the other parts of the add-in that show
 // or store it; values leave the lock as copies. The lock is never held across a request,
-// a message box or a browser launch, so a method may act on a session that another thread
-// clears meanwhile.
+// a message box or a browser launch, so another thread may end the session while a request
+// is on its way: the methods that need a session store an answer only while the session is
+// still the one the request was sent with, and drop it (with a debug line) otherwise.
 #pragma once
 
 #include <cstdint>
@@ -83,13 +84,19 @@ class CFacebookClient {
 
  private:
   // The common check of an answer: a dead session ("102", "450") clears the session when
-  // `sessionCall`; a root other than `expectedRoot` is logged with `tag` and becomes -2.
-  // True when the result is still a success.
+  // the call was made with one (`askedWith`) and that session is still the current one; a
+  // root other than `expectedRoot` is logged with `tag` and becomes -2. True when the result
+  // is still a success.
   bool CheckAnswer(FacebookCallResult& result, const wchar_t* expectedRoot, const char* tag,
-                   bool sessionCall);
-  // The user id for a query, copied under the lock; nothing when logged out or without an
-  // id, and nothing (with an error line tagged `tag`) when the id is not a decimal number.
-  std::optional<std::string> UserIdForQuery(const char* tag);
+                   const FacebookSession* askedWith);
+  // A copy of the session, taken under the lock.
+  FacebookSession CurrentSession() const;
+  // The session for a query, copied under the lock; nothing when logged out or without a
+  // user id, and nothing (with an error line tagged `tag`) when the id is not a decimal
+  // number.
+  std::optional<FacebookSession> SessionForQuery(const char* tag);
+  // ClearSession's work, for a caller that holds the lock.
+  void ClearStateUnderLock();
 
   IHttpTransport& m_http;
   IXmlParser& m_xml;

@@ -103,8 +103,9 @@ void PostRequest(const CFacebookClient& client, const std::string& body,
   std::string response;
   if (ReadBody(*request, response, log) == BodyOutcome::kComplete) {
     result.strResponse = std::move(response);
-    log.debug("hr: response: %s",
-              FormatResponseForLog(result.strResponse, kLoggedResponseBytes).c_str());
+    log.debug(
+        "hr: response: %s",
+        FormatResponseForLog(result.strResponse, kLoggedResponseBytes, &client.Xml()).c_str());
   }
   // Request, connection and session close in that order.
   request.reset();

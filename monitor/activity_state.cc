@@ -65,13 +65,21 @@ void FirstTwoWords(std::wstring_view text, std::wstring_view& first, std::wstrin
   }
 }
 
+// A text field as "<length>:<text>": the length tells where the text ends, so a "|" or a
+// digit inside it can never be read as the start of the next field.
+void AppendField(std::wstring& out, const std::wstring& text) {
+  out += std::to_wstring(text.size());
+  out += L':';
+  out += text;
+}
+
 // What FormatStatus gives, appended to `out` without a string of its own.
 void AppendStatus(std::wstring& out, const UserInfo& info) {
-  out += info.strName;
+  AppendField(out, info.strName);
   out += L'|';
-  out += info.strStatusMessage;
+  AppendField(out, info.strStatusMessage);
   out += L'|';
-  out += info.strStatusTime;
+  AppendField(out, info.strStatusTime);
 }
 
 }  // namespace
@@ -121,19 +129,20 @@ std::wstring FormatStatus(const UserInfo& info) {
 std::wstring BuildActivitySignature(const CFacebookClient& client) {
   std::lock_guard<std::mutex> lock(client.m_csState);
   std::wstring signature;
-  // One allocation for the whole text: the fields plus their separators and the counts.
-  std::size_t size = 64 + client.m_self.strName.size() + client.m_self.strStatusMessage.size() +
+  // One allocation for the whole text: the fields with their lengths and separators, and the
+  // counts.
+  std::size_t size = 96 + client.m_self.strName.size() + client.m_self.strStatusMessage.size() +
                      client.m_self.strStatusTime.size();
   for (const UserInfo& info : client.m_friends) {
-    size += 3 + info.strName.size() + info.strStatusMessage.size() + info.strStatusTime.size();
+    size += 16 + info.strName.size() + info.strStatusMessage.size() + info.strStatusTime.size();
   }
   signature.reserve(size);
   AppendStatus(signature, client.m_self);
   signature += L'|';
-  signature += FormatCounts(client.m_counts);
+  signature += FormatCounts(client.m_counts);  // seven numbers: it ends at the seventh
   for (const UserInfo& info : client.m_friends) {
-    AppendStatus(signature, info);
     signature += L'|';
+    AppendStatus(signature, info);
   }
   return signature;
 }

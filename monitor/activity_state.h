@@ -31,13 +31,15 @@ bool IsBirthdayToday(const UserInfo& info, IClock& clock);
 // "messages|pokes|shares|friend requests|group invitations|event invitations|new wall
 // posts" as decimal numbers. The wall count itself is not shown anywhere, so it is left out.
 std::wstring FormatCounts(const ActivityCounts& counts);
-// "name|status text|status time". An absent field contributes nothing, always the same way.
+// "name|status text|status time", each field written as "<length>:<text>" so that no text
+// can pass for a separator or for the next field ("4:Dave|0:|0:"). An absent field is an
+// empty one.
 std::wstring FormatStatus(const UserInfo& info);
 
-// One text that changes whenever anything the drop-down shows changes: the own status, the
-// counts, then every listed friend's name, status text and status time, in list order (so a
-// reorder changes it too). Uids, birthday texts, the wall count and the date are left out.
-// Built under the client's lock.
+// One text that changes whenever anything the drop-down shows changes, and that no two
+// different states share: the own status, "|", the counts, then "|" and the status of every
+// listed friend in list order (so a reorder changes it too). Uids, birthday texts, the wall
+// count and the date are left out. Built under the client's lock; never leaves the process.
 std::wstring BuildActivitySignature(const CFacebookClient& client);
 
 // The user has looked at the new wall posts: their number goes back to 0, while the wall

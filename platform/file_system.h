@@ -13,7 +13,8 @@ class IFileSystem {
   // The user's local application data folder (created if the platform creates it on
   // demand); empty when there is none.
   virtual std::wstring LocalAppDataFolder() = 0;
-  // The base to use when there is no application data folder, with a trailing separator.
+  // The base to use when there is no application data folder, with a trailing separator;
+  // empty when no such folder can be had safely (the log then has no file).
   virtual std::wstring FallbackFolder() = 0;
   // The platform's folder separator. Windows also accepts '/', which callers honour.
   virtual wchar_t Separator() const = 0;

@@ -53,9 +53,10 @@ void SetUpLogging() {
 }
 
 std::wstring SetUpLogging(IFileSystem& files, IRegistry* registry, ILogBackend& backend) {
-  g_bDebugLogSwitch = registry != nullptr && ReadDebugLogSwitch(*registry);
-
-  std::wstring path = AppendPath(files, GetLogFolder(files), kLogFileName);
+  // Without a folder there is no file: a name that opens nothing, rather than one that lands
+  // wherever the process happens to be.
+  const std::wstring folder = GetLogFolder(files);
+  std::wstring path = folder.empty() ? std::wstring() : AppendPath(files, folder, kLogFileName);
   LogFileSettings settings;
   settings.strFileName = WideToAnsi(path);
   settings.strAppenderName = "default";
@@ -66,6 +67,10 @@ std::wstring SetUpLogging(IFileSystem& files, IRegistry* registry, ILogBackend& 
   settings.strPattern = kLinePattern;
   settings.eRootPriority = LogPriority::kDebug;
   backend.ConfigureRootFile(settings);
+
+  // Read only once the file is there: the first read of the store is where damage to it is
+  // found, and the line about it belongs in this file.
+  g_bDebugLogSwitch = registry != nullptr && ReadDebugLogSwitch(*registry);
   return path;
 }
 
@@ -83,7 +88,11 @@ std::wstring GetDataFolder(IFileSystem& files) {
 }
 
 std::wstring GetLogFolder(IFileSystem& files) {
-  std::wstring folder = AppendPath(files, GetDataFolder(files), L"Logs");
+  const std::wstring data = GetDataFolder(files);
+  if (data.empty()) {
+    return {};
+  }
+  std::wstring folder = AppendPath(files, data, L"Logs");
   folder.push_back(files.Separator());
   EnsureFolderExists(files, folder);
   return folder;

@@ -106,6 +106,7 @@ RegistryStatus CFBOpts::Exchange(IRegistryKey* key, bool save, bool reset) {
     m_strSessionSecret.clear();
     m_strUid.clear();
     m_strUserName.clear();
+    m_bSessionNotSealed = false;
     m_dwStatusFieldWidth = kDefaultStatusFieldWidth;
     return kRegOk;
   }
@@ -132,7 +133,12 @@ RegistryStatus CFBOpts::Exchange(IRegistryKey* key, bool save, bool reset) {
         return status;
       }
     }
+    // A session that could not be sealed is not written: the stored one stays as it was,
+    // and the save says that it did not store everything.
     for (const StringValue& value : session) {
+      if (m_bSessionNotSealed) {
+        break;
+      }
       if (RegistryStatus status = ExchangeString(key, value.name, *value.field, true)) {
         return status;
       }
@@ -140,28 +146,53 @@ RegistryStatus CFBOpts::Exchange(IRegistryKey* key, bool save, bool reset) {
     if (RegistryStatus status = ExchangeStatusList(key, m_aStatusValues, true)) {
       return status;
     }
-    return ExchangeDword(key, L"StatusFieldWidth", m_dwStatusFieldWidth, true);
+    const RegistryStatus status =
+        ExchangeDword(key, L"StatusFieldWidth", m_dwStatusFieldWidth, true);
+    return status == kRegOk && m_bSessionNotSealed ? kRegNotSealed : status;
   }
 
-  // A value that cannot be read takes its default and reading goes on.
+  // The four fields now hold what is stored: nothing is left waiting to be sealed.
+  m_bSessionNotSealed = false;
+  // A value that cannot be read takes its default and reading goes on. A store found damaged
+  // part-way keeps what was read before; the line says what that is.
+  std::wstring kept;
+  bool damaged = false;
+  const auto note = [&](const wchar_t* name, RegistryStatus status) {
+    damaged = damaged || status == kRegBadDatabase;
+    if (status == kRegOk) {
+      kept += (kept.empty() ? L"" : L", ") + std::wstring(name);
+    }
+    return status;
+  };
   for (const DwordValue& value : placement) {
-    if (ExchangeDword(key, value.name, *value.field, false) != kRegOk) {
+    if (note(value.name, ExchangeDword(key, value.name, *value.field, false)) != kRegOk) {
       *value.field = 0;
     }
   }
   for (const StringValue& value : session) {
-    if (ExchangeString(key, value.name, *value.field, false) != kRegOk) {
+    if (note(value.name, ExchangeString(key, value.name, *value.field, false)) != kRegOk) {
       value.field->clear();
     }
   }
-  ExchangeStatusList(key, m_aStatusValues, false);  // a damaged list leaves what it read
-  const RegistryStatus status =
-      ExchangeDword(key, L"StatusFieldWidth", m_dwStatusFieldWidth, false);
+  // A damaged list leaves what it read.
+  const RegistryStatus listStatus = ExchangeStatusList(key, m_aStatusValues, false);
+  damaged = damaged || listStatus == kRegBadDatabase;
+  if (!m_aStatusValues.empty()) {
+    note(FormatPrintf(L"UserStatusValues (%u)", {m_aStatusValues.size()}).c_str(), kRegOk);
+  }
+  const RegistryStatus status = note(
+      L"StatusFieldWidth", ExchangeDword(key, L"StatusFieldWidth", m_dwStatusFieldWidth, false));
   if (status != kRegOk) {
     m_dwStatusFieldWidth = kDefaultStatusFieldWidth;
   }
+  if (damaged && m_pLogger != nullptr) {
+    m_pLogger->error(
+        "ld: the store was found damaged while the options were read; kept %s; "
+        "the others take their defaults",
+        kept.empty() ? "nothing" : WideToUtf8(kept).c_str());
+  }
   OnAfterLoad();
-  return status;
+  return damaged ? kRegBadDatabase : status;
 }
 
 std::wstring CFBOpts::ProtectString(std::wstring_view text) const {
@@ -193,10 +224,39 @@ StoredSession CFBOpts::GetSession() const {
 }
 
 void CFBOpts::SetSession(const StoredSession& session) {
-  m_strSessionKey = ProtectString(Utf8ToWide(session.strSessionKey));
-  m_strSessionSecret = ProtectString(Utf8ToWide(session.strSessionSecret));
-  m_strUid = ProtectString(Utf8ToWide(session.strUid));
-  m_strUserName = ProtectString(session.strUserName);
+  std::wstring* const fields[] = {&m_strSessionKey, &m_strSessionSecret, &m_strUid, &m_strUserName};
+  const std::wstring texts[] = {Utf8ToWide(session.strSessionKey),
+                                Utf8ToWide(session.strSessionSecret), Utf8ToWide(session.strUid),
+                                session.strUserName};
+  std::wstring sealed[4];
+  bool failed = false;
+  for (std::size_t i = 0; i < 4; ++i) {
+    std::wstring opened;
+    const UnprotectOutcome outcome = TryUnprotect(m_pProtector, *fields[i], &opened);
+    // A stored value that still holds the text, or that does not open now (a key refused at
+    // this start) while the session has nothing in its place, stays as it is: handing back
+    // the nothing that it read as must not erase it.
+    if ((outcome == UnprotectOutcome::kOk && opened == texts[i]) ||
+        (outcome == UnprotectOutcome::kRefused && texts[i].empty())) {
+      sealed[i] = *fields[i];
+    } else if (!texts[i].empty()) {
+      sealed[i] = ::ProtectString(m_pProtector, texts[i]);
+      failed = failed || sealed[i].empty();
+    }
+  }
+  m_bSessionNotSealed = failed;
+  if (failed) {
+    // The session is one whole: rather the one stored before than a mix with empty values.
+    if (m_pLogger != nullptr) {
+      m_pLogger->error(
+          "ps: cannot protect a session value; the stored session is kept as it "
+          "was and is not written");
+    }
+    return;
+  }
+  for (std::size_t i = 0; i < 4; ++i) {
+    *fields[i] = std::move(sealed[i]);
+  }
 }
 
 std::optional<ToolbarPlacement> CFBOpts::SavedToolbarPlacement() const {

@@ -51,7 +51,11 @@ class CFBOpts : public CRegSettings {
   // The session held in the four protected fields; a value that cannot be unprotected reads
   // as empty.
   StoredSession GetSession() const;
-  // Seals `session` into the four protected fields (an empty value stays empty).
+  // Seals `session` into the four protected fields (an empty value stays empty). A field
+  // that already holds its text keeps its sealed form, and so does one that does not open
+  // now (the key refused at this start) while `session` has nothing for it. When a value
+  // cannot be sealed, the four fields stay as they were, the failure is logged, and the next
+  // Save leaves the stored session untouched and returns kRegNotSealed.
   void SetSession(const StoredSession& session);
 
   // The saved toolbar placement, or nothing when none was saved (row index 0).
@@ -77,6 +81,7 @@ class CFBOpts : public CRegSettings {
  private:
   IDataProtector* m_pProtector;
   CLogger* m_pLogger;
+  bool m_bSessionNotSealed = false;  // the last SetSession could not seal the session
   bool m_bLoaded = false;
   RegistryStatus m_nFirstLoadStatus = kRegOk;
 };

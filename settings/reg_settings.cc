@@ -55,7 +55,12 @@ RegistryStatus CRegSettings::Save() {
       status = Exchange(key.get(), true, false);
     }
   }
-  return status == kRegOk ? batch->Commit() : status;
+  if (status != kRegOk && status != kRegNotSealed) {
+    return status;
+  }
+  // What could not be sealed was left as stored; the rest of the save is kept.
+  const RegistryStatus committed = batch->Commit();
+  return committed != kRegOk ? committed : status;
 }
 
 CUserStatusOpt::CUserStatusOpt(std::wstring status) : m_strStatus(std::move(status)) {}
@@ -153,18 +158,22 @@ RegistryStatus ExchangeStatusList(IRegistryKey* key, std::vector<CUserStatusOpt>
     return status;
   }
   std::uint32_t count = 0;
-  if (ExchangeDword(listKey.get(), L"Count", count, false) != kRegOk) {
+  const RegistryStatus countStatus = ExchangeDword(listKey.get(), L"Count", count, false);
+  if (countStatus != kRegOk) {
     count = 0;
   }
+  // Damage found on the way is told to the caller, whatever is read after it.
+  bool damaged = countStatus == kRegBadDatabase;
   for (std::uint32_t n = 0; n < count; ++n) {
     std::unique_ptr<IRegistryKey> itemKey;
     const RegistryStatus openStatus = listKey->OpenSubKey(FormatPrintf(L"%i", {n}), &itemKey);
     if (openStatus != kRegOk) {
-      return openStatus;
+      return damaged ? kRegBadDatabase : openStatus;
     }
     CUserStatusOpt item;
     status = item.Exchange(itemKey.get(), false, false);
+    damaged = damaged || status == kRegBadDatabase;
     array.push_back(std::move(item));
   }
-  return status;
+  return damaged ? kRegBadDatabase : status;
 }

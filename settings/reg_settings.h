@@ -9,6 +9,10 @@
 
 #include "platform/registry.h"
 
+// What Save() returns when it stored every value but some it could not seal, which it left as
+// they were stored before (the system's ERROR_ENCRYPTION_FAILED).
+inline constexpr RegistryStatus kRegNotSealed = 6000;
+
 class CRegSettings {
  public:
   // Settings kept under `root`\`keyPath` of `registry`. Without a registry the object is only
@@ -32,7 +36,7 @@ class CRegSettings {
   // is returned.
   RegistryStatus Load();
   // Writes every value in one write batch. On a failure nothing of this save is kept and the
-  // status is returned.
+  // status is returned; kRegNotSealed from Exchange keeps the save, and is returned.
   RegistryStatus Save();
 
  protected:
@@ -63,6 +67,7 @@ RegistryStatus ExchangeString(IRegistryKey* key, const wchar_t* name, std::wstri
                               bool save);
 
 // The "UserStatusValues" subkey: "Count" and one numbered subkey per element ("0" newest).
-// Reading stops at the first numbered subkey that is missing, keeping what came before.
+// Reading stops at the first numbered subkey that is missing, keeping what came before, and
+// returns kRegBadDatabase when it found the store damaged on the way.
 // Writing leaves subkeys of an earlier, longer list in place; "Count" bounds what is read.
 RegistryStatus ExchangeStatusList(IRegistryKey* key, std::vector<CUserStatusOpt>& array, bool save);

@@ -1,16 +1,20 @@
 #include "platform/openssl/aes_gcm_data_protector.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
+#include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 
 #include "common/logger.h"
@@ -23,6 +27,9 @@ constexpr std::uint8_t kBlobVersion = 1;
 constexpr std::size_t kNonceSize = 12;
 constexpr std::size_t kTagSize = 16;
 constexpr std::size_t kHeaderSize = 1 + kNonceSize;
+// A temporary key file this old is left over whoever made it: a key is made in milliseconds.
+constexpr std::time_t kLeftoverAgeSeconds = 60 * 60;
+constexpr const char* kTemporaryMark = ".new-";
 
 using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)>;
 
@@ -71,6 +78,22 @@ bool AddAssociatedData(EVP_CIPHER_CTX* context, const std::vector<std::uint8_t>&
   }
   return entropy.empty() ||
          update(context, nullptr, &length, entropy.data(), static_cast<int>(entropy.size())) == 1;
+}
+
+// Whether the temporary key file `name` (what follows the key's own name) was left by a maker
+// that can no longer finish it: its process is gone, or it is older than any making takes.
+bool IsLeftover(const char* name, const struct stat& info) {
+  const std::size_t mark = std::strlen(kTemporaryMark);
+  if (std::strncmp(name, kTemporaryMark, mark) != 0) {
+    return false;
+  }
+  char* end = nullptr;
+  const long pid = std::strtol(name + mark, &end, 10);
+  if (end == name + mark || *end != '-' || pid <= 0) {
+    return false;  // not a name this adapter gives
+  }
+  const bool makerGone = kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+  return makerGone || std::time(nullptr) - info.st_mtime > kLeftoverAgeSeconds;
 }
 
 }  // namespace
@@ -167,6 +190,10 @@ bool CAesGcmDataProtector::Unprotect(const std::vector<std::uint8_t>& blob,
 
 bool CAesGcmDataProtector::GetKey(bool create, Key* key) {
   std::lock_guard<std::mutex> lock(m_mutex);
+  if (!m_bSwept) {
+    m_bSwept = true;
+    RemoveLeftovers();
+  }
   if (!m_bHaveKey) {
     bool missing = false;
     if (!ReadKeyFile(&m_key, &missing)) {
@@ -178,6 +205,28 @@ bool CAesGcmDataProtector::GetKey(bool create, Key* key) {
   }
   *key = m_key;
   return true;
+}
+
+void CAesGcmDataProtector::RemoveLeftovers() {
+  const std::string folder = ParentFolder(m_strKeyPath);
+  const std::size_t cut = m_strKeyPath.find_last_of('/');
+  const std::string own = cut == std::string::npos ? m_strKeyPath : m_strKeyPath.substr(cut + 1);
+  DIR* listing = opendir(folder.c_str());
+  if (listing == nullptr) {
+    return;  // no folder yet: nothing was ever made here
+  }
+  while (const dirent* entry = readdir(listing)) {
+    if (std::strncmp(entry->d_name, own.c_str(), own.size()) != 0) {
+      continue;
+    }
+    const std::string path = folder + "/" + entry->d_name;
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        IsLeftover(entry->d_name + own.size(), info) && unlink(path.c_str()) == 0) {
+      m_logger.debug("dp: removed %s, left by a key making that never finished", path.c_str());
+    }
+  }
+  closedir(listing);
 }
 
 bool CAesGcmDataProtector::ReadKeyFile(Key* key, bool* missing) {
@@ -217,9 +266,15 @@ bool CAesGcmDataProtector::ReadKeyFile(Key* key, bool* missing) {
   close(fd);
   if (refusal != nullptr) {
     OPENSSL_cleanse(key->data(), key->size());
-    m_logger.error("dp: key file %s refused: %s", m_strKeyPath.c_str(), refusal);
+    // Every seal and unseal asks again, so that a mended key is taken at once; the reason is
+    // told once until it changes.
+    if (m_strLastRefusal != refusal) {
+      m_strLastRefusal = refusal;
+      m_logger.error("dp: key file %s refused: %s", m_strKeyPath.c_str(), refusal);
+    }
     return false;
   }
+  m_strLastRefusal.clear();
   return true;
 }
 
@@ -235,8 +290,8 @@ bool CAesGcmDataProtector::CreateKeyFile(Key* key) {
     return false;
   }
   char name[32];
-  std::snprintf(name, sizeof(name), ".new-%d-%02x%02x%02x%02x", static_cast<int>(getpid()),
-                suffix[0], suffix[1], suffix[2], suffix[3]);
+  std::snprintf(name, sizeof(name), "%s%d-%02x%02x%02x%02x", kTemporaryMark,
+                static_cast<int>(getpid()), suffix[0], suffix[1], suffix[2], suffix[3]);
   const std::string temporary = m_strKeyPath + name;
   const int fd =
       open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);

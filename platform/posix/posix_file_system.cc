@@ -1,5 +1,6 @@
 #include "platform/posix/posix_file_system.h"
 
+#include <errno.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,14 +49,28 @@ std::wstring CPosixFileSystem::LocalAppDataFolder() {
 }
 
 std::wstring CPosixFileSystem::FallbackFolder() {
-  std::string folder = NonEmptyEnvironment("TMPDIR");
-  if (folder.empty() || folder.front() != '/') {
-    folder = "/tmp";
+  std::string base = NonEmptyEnvironment("TMPDIR");
+  if (base.empty() || base.front() != '/') {
+    base = "/tmp";
   }
-  if (folder.back() != '/') {
-    folder += '/';
+  while (base.size() > 1 && base.back() == '/') {
+    base.pop_back();
   }
-  return Utf8ToWide(folder);
+  // The temporary folder is shared: anyone may have made this name first, as a folder, a
+  // file or a link to somewhere else. Only a real folder of this user's, closed to others,
+  // will do; lstat never follows a link.
+  const uid_t user = geteuid();
+  const std::string folder =
+      (base == "/" ? "" : base) + "/" + WideToUtf8(kProductName) + "-" + std::to_string(user);
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    return {};
+  }
+  struct stat info {};
+  if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != user ||
+      (info.st_mode & 077) != 0) {
+    return {};
+  }
+  return Utf8ToWide(folder + "/");
 }
 
 bool CPosixFileSystem::Exists(const std::wstring& path) {

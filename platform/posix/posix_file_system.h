@@ -1,6 +1,8 @@
 // Folders on a POSIX system. The local application data folder follows the XDG base
-// directories: $XDG_DATA_HOME, or ~/.local/share when that is unset; the fallback is the
-// system's temporary folder.
+// directories: $XDG_DATA_HOME, or ~/.local/share when that is unset. The fallback is a folder
+// of the user's own in the system's temporary folder ($TMPDIR or /tmp): "Zenlet-<uid>", made
+// with mode 0700, and refused (empty) when that name is taken by anything but such a folder
+// of this user's (a link, a file, a folder of another user or open to others).
 #pragma once
 
 #include <string>

@@ -68,6 +68,10 @@ class CStatement {
   // SQLITE_ROW, SQLITE_DONE or the failure (of preparing or binding, too).
   int Step() { return m_nStatus != SQLITE_OK ? m_nStatus : sqlite3_step(m_pStatement); }
 
+  // False when the statement could not even be prepared: our fixed SQL then names a table or
+  // column that the file does not have.
+  bool IsPrepared() const { return m_pStatement != nullptr; }
+
   sqlite3_int64 Integer(int column) { return sqlite3_column_int64(m_pStatement, column); }
   std::string Text(int column) {
     const unsigned char* text = sqlite3_column_text(m_pStatement, column);
@@ -94,6 +98,36 @@ class CStatement {
 
 std::string Folded(const std::wstring& name) {
   return WideToUtf8(FoldRegistryName(name));
+}
+
+// The schema entries of `db` (type, name, table and SQL of each, in one text apiece), as
+// SQLite keeps them in sqlite_master.
+int ReadSchema(sqlite3* db, std::vector<std::string>* entries) {
+  CStatement list(db, "SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY type, name");
+  int status = SQLITE_OK;
+  while ((status = list.Step()) == SQLITE_ROW) {
+    entries->push_back(list.Text(0) + '\n' + list.Text(1) + '\n' + list.Text(2) + '\n' +
+                       list.Text(3));
+  }
+  return status == SQLITE_DONE ? SQLITE_OK : status;
+}
+
+// Our schema's entries as this SQLite writes them, made once in memory. Empty when that
+// failed; the check is then left out rather than taking a sound store for a damaged one.
+const std::vector<std::string>& OwnSchema() {
+  static const std::vector<std::string> entries = [] {
+    std::vector<std::string> made;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+            SQLITE_OK ||
+        sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK ||
+        ReadSchema(db, &made) != SQLITE_OK) {
+      made.clear();
+    }
+    sqlite3_close_v2(db);
+    return made;
+  }();
+  return entries;
 }
 
 }  // namespace
@@ -159,7 +193,7 @@ class CSqliteStore {
         continue;
       }
       if (found != SQLITE_DONE) {
-        return Failure(found, "find key", !create);
+        return Failure(found, "find key", !create, &find);
       }
       if (!create) {
         return kRegFileNotFound;
@@ -167,7 +201,7 @@ class CSqliteStore {
       CStatement insert(m_pDb, "INSERT INTO registry_keys(parent, name, folded) VALUES(?, ?, ?)");
       const int inserted = insert.Bind(*id).Bind(WideToUtf8(name)).Bind(folded).Step();
       if (inserted != SQLITE_DONE) {
-        return Failure(inserted, "create key", false);
+        return Failure(inserted, "create key", false, &insert);
       }
       *id = sqlite3_last_insert_rowid(m_pDb);
     }
@@ -183,7 +217,7 @@ class CSqliteStore {
       return kRegFileNotFound;
     }
     if (status != SQLITE_ROW) {
-      return Failure(status, "read value", true);
+      return Failure(status, "read value", true, &query);
     }
     *type = static_cast<std::uint32_t>(query.Integer(0));
     *data = query.Blob(1);
@@ -204,7 +238,7 @@ class CSqliteStore {
                            .Bind(type)
                            .Bind(data, size)
                            .Step();
-    return status == SQLITE_DONE ? kRegOk : Failure(status, "write value", false);
+    return status == SQLITE_DONE ? kRegOk : Failure(status, "write value", false, &insert);
   }
 
   void BeginBatch() {
@@ -368,6 +402,33 @@ class CSqliteStore {
       MarkDamaged(verdict.c_str());
       return kRegBadDatabase;
     }
+    return CheckSchema();
+  }
+
+  // A changed byte in a table definition passes SQLite's own check but makes every later
+  // statement fail or miss, so the definitions must be exactly ours, and the root key there.
+  RegistryStatus CheckSchema() {
+    std::vector<std::string> entries;
+    int status = ReadSchema(m_pDb, &entries);
+    if (status != SQLITE_OK) {
+      return Failure(status, "read the tables", true);
+    }
+    if (!OwnSchema().empty() && entries != OwnSchema()) {
+      MarkDamaged("its table definitions are not the store's own");
+      return kRegBadDatabase;
+    }
+    sqlite3_int64 roots = 0;
+    status = Integer(
+        "SELECT count(*) FROM registry_keys WHERE id = 1 AND parent = 0 AND "
+        "folded = 'HKEY_CURRENT_USER'",
+        &roots);
+    if (status != SQLITE_OK) {
+      return Failure(status, "read the root key", true);
+    }
+    if (roots != 1) {
+      MarkDamaged("the root key is missing");
+      return kRegBadDatabase;
+    }
     m_bSchema = true;
     return kRegOk;
   }
@@ -408,15 +469,17 @@ class CSqliteStore {
     if (status == SQLITE_ROW) {
       return kRegOk;
     }
-    return status == SQLITE_DONE ? kRegFileNotFound : Failure(status, "find key", true);
+    return status == SQLITE_DONE ? kRegFileNotFound : Failure(status, "find key", true, &find);
   }
 
   // Renames the damaged file (and its journal) to a name not yet taken, unless another
-  // process has already done so.
+  // process has already done so, and says in one line what was found and where it went.
   RegistryStatus MoveAside() {
     struct stat info {};
     if (stat(m_strPath.c_str(), &info) != 0 || info.st_dev != m_damagedDevice ||
         info.st_ino != m_damagedInode) {
+      m_logger.error("reg: the store %s is damaged (%s); another process has moved it aside",
+                     m_strPath.c_str(), m_strDamage.c_str());
       m_bDamaged = false;
       return kRegOk;
     }
@@ -429,40 +492,52 @@ class CSqliteStore {
     std::string target = base;
     for (int n = 2; !RenameWithoutReplacing(m_strPath, target); ++n) {
       if (errno != EEXIST || n > 1000) {
-        m_logger.error("reg: cannot move the damaged store %s aside: %s", m_strPath.c_str(),
-                       std::strerror(errno));
+        m_logger.error(
+            "reg: the store %s is damaged (%s) and cannot be moved aside: %s; saves fail until "
+            "it can be",
+            m_strPath.c_str(), m_strDamage.c_str(), std::strerror(errno));
         return kRegAccessDenied;
       }
       target = base + "-" + std::to_string(n);
     }
     RenameWithoutReplacing(m_strPath + "-journal", target + "-journal");
     SyncParentFolder(m_strPath);
-    m_logger.error("reg: damaged store moved aside to %s; a new one is started", target.c_str());
+    m_logger.error(
+        "reg: the store %s is damaged (%s); moved aside to %s, a new one starts with "
+        "the next save",
+        m_strPath.c_str(), m_strDamage.c_str(), target.c_str());
     m_bDamaged = false;
     return kRegOk;
   }
 
+  // Closes the damaged file and moves it aside at once, whether a read or a write found it,
+  // so that the line about it is written while the log is there and the next save starts a
+  // fresh store. The call that found it fails with kRegBadDatabase.
   void MarkDamaged(const char* reason) {
-    m_logger.error(
-        "reg: the store %s is damaged (%s); the options read as defaults and the "
-        "file is moved aside at the next save",
-        m_strPath.c_str(), reason);
+    m_strDamage = reason;  // before the close, which may free the text
+    Close();
     struct stat info {};
     const bool found = stat(m_strPath.c_str(), &info) == 0;
     m_damagedDevice = found ? info.st_dev : 0;
     m_damagedInode = found ? info.st_ino : 0;
     m_bDamaged = true;
-    Close();
     if (m_nBatchDepth > 0) {
       m_nBatchStatus = kRegBadDatabase;
     }
+    MoveAside();
   }
 
-  // Maps a failure of SQLite to a registry status, marking the store damaged when it is.
-  RegistryStatus Failure(int status, const char* operation, bool reading) {
+  // Maps a failure of SQLite to a registry status, marking the store damaged when it is:
+  // SQLite says so, or one of our own statements (`statement`) no longer fits its tables.
+  RegistryStatus Failure(int status, const char* operation, bool reading,
+                         const CStatement* statement = nullptr) {
     const int primary = status & 0xFF;
     if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) {
       MarkDamaged(sqlite3_errstr(status));
+      return kRegBadDatabase;
+    }
+    if (primary == SQLITE_ERROR && statement != nullptr && !statement->IsPrepared()) {
+      MarkDamaged(("its tables no longer fit: " + std::string(sqlite3_errmsg(m_pDb))).c_str());
       return kRegBadDatabase;
     }
     m_logger.error("reg: %s failed. %d %s", operation, status,
@@ -513,7 +588,8 @@ class CSqliteStore {
   CLogger& m_logger;
   sqlite3* m_pDb = nullptr;
   bool m_bSchema = false;
-  bool m_bDamaged = false;
+  bool m_bDamaged = false;  // found damaged and not yet moved aside
+  std::string m_strDamage;  // what was found
   dev_t m_damagedDevice = 0;
   ino_t m_damagedInode = 0;
   int m_nBatchDepth = 0;

@@ -6,9 +6,11 @@
 //   instead of failing or damaging it.
 // - Nothing is created by reading: the file and its folder (mode 0700) are made at the first
 //   write; the file has mode 0600.
-// - A file that is damaged, of an unknown format or cannot be opened reads as no key at all
-//   (kRegBadDatabase) with an error line; the next write moves it aside under a new name
-//   ("<file>.damaged-<UTC time>"; never overwritten or deleted) and starts a fresh store.
+// - A file that is damaged, of an unknown format, whose table definitions are not exactly
+//   ours, or that cannot be opened is moved aside as soon as any read or write finds it, under
+//   a new name ("<file>.damaged-<UTC time>"; never overwritten or deleted), with one error line
+//   naming where it went. The call that found it fails with kRegBadDatabase; later reads find
+//   no key at all, and the next write starts a fresh store.
 #pragma once
 
 #include <memory>

@@ -126,6 +126,66 @@ INSTANTIATE_TEST_SUITE_P(WithASession, DeadSessionTest,
                          ::testing::Values(kMethods[2], kMethods[3], kMethods[4], kMethods[5]),
                          MethodName);
 
+// An answer a method stores, for the methods that need a session.
+std::string StoredAnswer(const std::string& method) {
+  if (method == "SetStatus") {
+    return ReadFixture("example_users_set_status_true_xml.xml");
+  }
+  if (method == "GetNotifications") {
+    return ReadFixture("example_notifications_get_xml.xml");
+  }
+  return method == "GetMyInfo" ? WallCount(30) : Users(User("1") + User("2"));
+}
+
+void LogInAsAnotherUser(ClientHarness& h) {
+  std::lock_guard<std::mutex> lock(h.client.m_csState);
+  h.client.m_session = {"9f00-other-key", "other-secret", "", "4242"};
+}
+
+class LateAnswerTest : public ::testing::TestWithParam<MethodCase> {};
+
+// A poll's answer that arrived after a logout (or a new login) was stored: the logged-out
+// client then held the old user's name and counts, and the next save wrote that name beside
+// an empty session. A late "session expired" logged the new session out.
+TEST_P(LateAnswerTest, AnAnswerIsDroppedOnceItsSessionHasEnded) {
+  const struct {
+    const char* szWhat;
+    void (*pMeanwhile)(ClientHarness&);
+    bool bDeadSession;
+  } cases[] = {
+      {"logout", [](ClientHarness& h) { h.client.ClearSession(); }, false},
+      {"new login", LogInAsAnotherUser, false},
+      {"new login, old session expired", LogInAsAnotherUser, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.szWhat);
+    ClientHarness h;
+    h.LogIn();
+    ScriptedHttpAnswer answer = ScriptedHttpAnswer::Body(
+        c.bDeadSession ? ErrorAnswer("102", "Session key invalid or no longer valid")
+                       : StoredAnswer(GetParam().szName));
+    answer.onSend = [&h, &c] { c.pMeanwhile(h); };
+    h.transport.Enqueue(answer);
+    FacebookCallResult result;
+    GetParam().pRun(h.client, result);
+
+    EXPECT_EQ(h.transport.SentBodies().size(), 1u) << "nothing more is asked for the old session";
+    EXPECT_EQ(h.log.Count(LogPriority::kDebug, "late answer dropped"), 1);
+    std::lock_guard<std::mutex> lock(h.client.m_csState);
+    EXPECT_EQ(h.client.m_session.strSessionKey,
+              c.pMeanwhile == LogInAsAnotherUser ? "9f00-other-key" : "");
+    EXPECT_EQ(h.client.m_self.strName + h.client.m_self.strStatusMessage, L"");
+    EXPECT_EQ(h.client.m_counts.nMessages + h.client.m_counts.nFriendRequests +
+                  h.client.m_counts.nWallCount,
+              0);
+    EXPECT_TRUE(h.client.m_friends.empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(WithASession, LateAnswerTest,
+                         ::testing::Values(kMethods[2], kMethods[3], kMethods[4], kMethods[5]),
+                         MethodName);
+
 TEST(LoginMethodsTest, TokenAndSessionAreReadTrimmedFromRealAnswers) {
   ClientHarness h;
   FillState(h);
@@ -172,6 +232,32 @@ TEST(LoginMethodsTest, GetSessionNeedsATokenAndGivesAWholeSession) {
   EXPECT_FALSE(h.client.GetSession(result));
   EXPECT_EQ(result.nStatus, -2);
   EXPECT_FALSE(h.client.IsLoggedIn());
+}
+
+// Regression guard: a GetSession that asked while the old key and secret were still set
+// signed the login's request with the old session, and one without a token left the old
+// session in place.
+TEST(LoginMethodsTest, GetSessionDropsTheOldKeyAndSecretBeforeItAsks) {
+  ClientHarness h;
+  FillState(h);
+  FacebookCallResult result;
+  {
+    std::lock_guard<std::mutex> lock(h.client.m_csState);
+    h.client.m_strAuthToken.clear();
+  }
+  EXPECT_FALSE(h.client.GetSession(result));
+  EXPECT_FALSE(h.client.IsLoggedIn()) << "cleared even when nothing is asked";
+
+  FillState(h);
+  bool loggedInWhileAsking = true;
+  ScriptedHttpAnswer answer = ScriptedHttpAnswer::Body(ReadFixture("example_get_session_xml.xml"));
+  answer.onSend = [&] { loggedInWhileAsking = h.client.IsLoggedIn(); };
+  h.transport.Enqueue(answer);
+  ASSERT_TRUE(h.client.GetSession(result));
+  EXPECT_FALSE(loggedInWhileAsking);
+  EXPECT_EQ(Sent(h, 0, "session_key"), "<absent>");
+  EXPECT_EQ(Sent(h, 0, "auth_token"), "token");
+  EXPECT_TRUE(h.client.IsLoggedIn());
 }
 
 TEST(SetStatusTest, TextOrClearIsPostedAndRemembered) {
@@ -321,10 +407,10 @@ TEST(ClientTest, MonthAbbreviationFollowsTheLocalDate) {
 // Checks from another thread, while each request is on the wire, that the lock is free.
 TEST(ClientTest, LockIsNeverHeldAcrossARequest) {
   ClientHarness h;
-  h.LogIn();
   std::atomic<int> freeDuringSend{0};
   for (const std::string& answer :
-       {ReadFixture("example_users_set_status_true_xml.xml"),
+       {ReadFixture("example_auth_token_xml.xml"), ReadFixture("example_get_session_xml.xml"),
+        ReadFixture("example_users_set_status_true_xml.xml"),
         ReadFixture("example_notifications_get_xml.xml"), WallCount(4), Users(User("1"))}) {
     ScriptedHttpAnswer scripted = ScriptedHttpAnswer::Body(answer);
     scripted.onSend = [&] {
@@ -338,11 +424,13 @@ TEST(ClientTest, LockIsNeverHeldAcrossARequest) {
     h.transport.Enqueue(scripted);
   }
   FacebookCallResult result;
+  EXPECT_TRUE(h.client.CreateToken(result));
+  EXPECT_TRUE(h.client.GetSession(result));
   h.client.SetStatus(L"x", result);
   h.client.GetNotifications();
   h.client.QueryFriends();
   EXPECT_EQ(h.transport.Pending(), 0u);
-  EXPECT_EQ(freeDuringSend.load(), 4);
+  EXPECT_EQ(freeDuringSend.load(), 6);
 }
 
 // A worker polling while the main thread logs out and in and reads the state.

@@ -219,4 +219,54 @@ TEST(ResponseLogTest, SessionSecretsAreMasked) {
   EXPECT_EQ(FormatResponseForLog("<secret>abcdef</secret>", 12), "<secret>****");
 }
 
+// Regression: the scan that masks the log took the first ">" for the end of a tag and the
+// first end tag for the end of a secret, so an attribute holding ">" or a comment holding the
+// end tag let the secret into the log in clear.
+TEST(ResponseLogTest, SecretsAreMaskedInEveryShapeOfAnswer) {
+  const struct {
+    const char* szAnswer;
+    std::vector<std::string> aSecrets;  // none of these may reach the log
+    const char* szKept;                 // this must
+  } cases[] = {
+      {"<r><session_key a='/>'>K1K1K1</session_key><uid>8055</uid></r>",
+       {"K1K1K1"},
+       "<uid>8055</uid>"},
+      {"<r><session_key>A1A1<!-- </session_key> -->B2B2</session_key><uid>8055</uid></r>",
+       {"A1A1", "B2B2"},
+       "<uid>8055</uid>"},
+      {"<r><secret><![CDATA[</secret>]]>C3C3</secret><uid>8055</uid></r>",
+       {"C3C3"},
+       "<uid>8055</uid>"},
+      {"<r><secret>D4<secret>x</secret>D4D4</secret><uid>8055</uid></r>",
+       {"D4D4"},
+       "<uid>8055</uid>"},
+      {"<r><arg><key>session<!-- -->_key</key><value>E5E5E5E5</value></arg><v>1</v></r>",
+       {"E5E5E5E5"},
+       "<v>1</v>"},
+      {"<r><arg><key>session&#95;key</key><value>F6F6F6F6</value></arg><v>1</v></r>",
+       {"F6F6F6F6"},
+       "<v>1</v>"},
+      // Answers that do not parse: everything from the opening tag to the end.
+      {"<r><uid>8055</uid><session_key a='/>'>G7G7", {"G7G7"}, "<uid>8055</uid>"},
+      {"<r><uid>8055</uid><session_key>H8<!-- </session_key> -->H8H8", {"H8H8"}, "<uid>8055</uid>"},
+      {"<r><uid>8055</uid><secret a=\"x>I9I9", {"I9I9"}, "<uid>8055</uid>"},
+  };
+  ClientHarness h;
+  for (const auto& c : cases) {
+    const std::string logged =
+        FormatResponseForLog(c.szAnswer, kLoggedResponseBytes, &h.client.Xml());
+    for (const std::string& secret : c.aSecrets) {
+      EXPECT_EQ(logged.find(secret), std::string::npos) << c.szAnswer << " gave " << logged;
+    }
+    EXPECT_NE(logged.find(c.szKept), std::string::npos) << c.szAnswer << " gave " << logged;
+    EXPECT_NE(logged.find("********"), std::string::npos) << c.szAnswer;
+  }
+  // The line through the transport is masked the same way.
+  h.Answer(cases[1].szAnswer);
+  FacebookCallResult result;
+  PostRequest(h.client, "x=1", result);
+  ASSERT_EQ(LoggedResponses(h.log).size(), 1u);
+  EXPECT_EQ(LoggedResponses(h.log)[0].find("B2B2"), std::string::npos);
+}
+
 }  // namespace

@@ -167,6 +167,55 @@ TEST(SelectHelpersTest, AbsentNodesAndBadExpressionsSelectNothing) {
   EXPECT_EQ(out, L"kept");
 }
 
+// A parser that fails the way it is told to, for the outcomes a sound document never gives.
+class CFailingXmlParser : public IXmlParser {
+ public:
+  XmlLoadResult Load(std::string_view, const std::wstring&, const std::wstring&) override {
+    return m_result;
+  }
+  XmlLoadResult m_result;
+};
+
+// Regression guard: each way the parser can fail has its own line, which tells the reader of
+// the log which step of reading the answer failed and with what code.
+TEST(ResponseParserTest, EveryParserFailureIsMalformedWithItsOwnLine) {
+  const struct {
+    XmlLoadResult::Outcome eOutcome;
+    HRESULT hrError;
+    const char* szError;  // the error line; null: the debug line "pr: lx f"
+  } cases[] = {
+      {XmlLoadResult::Outcome::kCreateFailed, CLASS_E_CLASSNOTAVAILABLE,
+       "pr: cci failed. 0x80040111"},
+      {XmlLoadResult::Outcome::kLoadFailed, E_OUTOFMEMORY, "pr: lx failed. 0x8007000e"},
+      {XmlLoadResult::Outcome::kNotWellFormed, S_FALSE, nullptr},
+      {XmlLoadResult::Outcome::kRootFailed, E_FAIL, "pr: gr failed. 0x80004005"},
+      {XmlLoadResult::Outcome::kNoRoot, S_OK, "pr: gr failed. NULL."},
+      {XmlLoadResult::Outcome::kLoaded, S_OK, "pr: gr failed. NULL."},  // loaded, no root
+  };
+  for (const auto& c : cases) {
+    CFailingXmlParser parser;
+    parser.m_result.eOutcome = c.eOutcome;
+    parser.m_result.hrError = c.hrError;
+    CScriptedHttpTransport transport;
+    CManualClock clock;
+    CRecordingLogBackend log;
+    CLogger logger("fap", &log);
+    CFacebookClient client(TestDeployment(), transport, parser, clock, logger);
+    FacebookCallResult result;
+    result.nStatus = 1;
+    result.strResponse = "<r/>";
+    ParseResponse(client, result);
+
+    const std::string expected = c.szError != nullptr ? c.szError : "pr: lx f";
+    EXPECT_EQ(result.nStatus, -1) << expected;
+    EXPECT_EQ(result.pRoot, nullptr);
+    const std::vector<LoggedLine> lines = log.Lines();
+    ASSERT_EQ(lines.size(), 1u) << expected;
+    EXPECT_EQ(lines[0].strMessage, expected);
+    EXPECT_EQ(lines[0].ePriority, c.szError != nullptr ? LogPriority::kError : LogPriority::kDebug);
+  }
+}
+
 TEST(ErrorTextTest, EveryOutcomeHasItsSentence) {
   const std::pair<int, std::wstring> plain[] = {{-1, LoadText(IDS_ERROR_MALFORMED)},
                                                 {-2, LoadText(IDS_ERROR_UNEXPECTED)},

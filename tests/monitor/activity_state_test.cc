@@ -110,14 +110,60 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ActivitySignatureTest, FreshClientShowsTheRestoredNameAndSevenZeros) {
   ClientHarness h;
-  EXPECT_EQ(BuildActivitySignature(h.client), L"|||0|0|0|0|0|0|0");
+  EXPECT_EQ(BuildActivitySignature(h.client), L"0:|0:|0:|0|0|0|0|0|0|0");
   {
     std::lock_guard<std::mutex> lock(h.client.m_csState);
     h.client.m_self.strName = L"Dave";
     h.client.m_counts = {1, 2, 3, 4, 5, 6, 7, 8};
   }
   // The wall count (7) is shown nowhere, so it is not part of it; the new posts (8) are.
-  EXPECT_EQ(BuildActivitySignature(h.client), L"Dave|||1|2|3|4|5|6|8");
+  EXPECT_EQ(BuildActivitySignature(h.client), L"4:Dave|0:|0:|1|2|3|4|5|6|8");
+}
+
+// Two different states used to give one signature when a count ran into the first friend's
+// name or a text held the separator, so the drop-down kept the old lines for up to 300 s.
+TEST(ActivitySignatureTest, NoTwoDifferentStatesShareASignature) {
+  struct State {
+    int nNewWallPosts;
+    UserInfo self;
+    std::vector<UserInfo> aFriends;
+  };
+  const auto person = [](const wchar_t* name, const wchar_t* message, const wchar_t* time) {
+    UserInfo info;
+    info.strName = name;
+    info.strStatusMessage = message;
+    info.strStatusTime = time;
+    return info;
+  };
+  const struct {
+    const char* szWhat;
+    State first;
+    State second;
+  } pairs[] = {
+      {"a count runs into a name",
+       {1, {}, {person(L"2Bob", L"", L"")}},
+       {12, {}, {person(L"Bob", L"", L"")}}},
+      {"a separator inside a name",
+       {0, person(L"a|", L"", L""), {}},
+       {0, person(L"a", L"|", L""), {}}},
+      {"one friend or two",
+       {0, {}, {person(L"A", L"", L"|B||")}},
+       {0, {}, {person(L"A", L"", L""), person(L"B", L"", L"")}}},
+  };
+  ClientHarness h;
+  const auto signatureOf = [&h](const State& state) {
+    {
+      std::lock_guard<std::mutex> lock(h.client.m_csState);
+      h.client.m_counts = ActivityCounts();
+      h.client.m_counts.nNewWallPosts = state.nNewWallPosts;
+      h.client.m_self = state.self;
+      h.client.m_friends = state.aFriends;
+    }
+    return BuildActivitySignature(h.client);
+  };
+  for (const auto& pair : pairs) {
+    EXPECT_NE(signatureOf(pair.first), signatureOf(pair.second)) << pair.szWhat;
+  }
 }
 
 TEST(ActivitySignatureTest, CountsFollowThePollsWallGrowthAndTheReset) {
@@ -153,7 +199,7 @@ TEST(ActivitySignatureTest, CountsFollowThePollsWallGrowthAndTheReset) {
   h.Answer(ErrorAnswer("450", "Session key invalid or no longer valid"));
   h.client.GetNotifications();
   EXPECT_FALSE(h.client.IsLoggedIn());
-  EXPECT_EQ(BuildActivitySignature(h.client), L"|||0|0|0|0|0|0|0");
+  EXPECT_EQ(BuildActivitySignature(h.client), L"0:|0:|0:|0|0|0|0|0|0|0");
 
   // The next login starts a new baseline; a first count of 0 means none seen yet.
   h.LogIn();
@@ -175,7 +221,9 @@ TEST(ActivitySignatureTest, ChangesWithEveryStatusTheDropDownShowsAndItsOrder) {
   };
 
   const std::wstring first = friendsPoll({ann, bob});
-  EXPECT_EQ(first, L"|||0|0|0|0|0|0|0Ann|at the beach|1700000100|Bob|working|1700000000|");
+  EXPECT_EQ(first,
+            L"0:|0:|0:|0|0|0|0|0|0|0|3:Ann|12:at the beach|10:1700000100|3:Bob|7:working|"
+            L"10:1700000000");
   EXPECT_EQ(friendsPoll({ann, bob}), first);  // nothing new: no rebuild
 
   FriendStatus annLater = ann;
@@ -195,9 +243,10 @@ TEST(ActivitySignatureTest, ChangesWithEveryStatusTheDropDownShowsAndItsOrder) {
   FacebookCallResult result;
   ASSERT_TRUE(h.client.SetStatus(L"is at work", result));
   const std::wstring posted = BuildActivitySignature(h.client);
-  EXPECT_EQ(posted.substr(0, 15), L"|is at work||0|");
+  EXPECT_EQ(posted.substr(0, 22), L"0:|10:is at work|0:|0|");
   h.Answer(NotificationsAnswer());
   h.Answer(OwnRecordAnswer(4, "is at work", "1700000200"));
   h.client.GetNotifications();
-  EXPECT_EQ(BuildActivitySignature(h.client).substr(0, 30), L"Dave|is at work|1700000200|1|0");
+  EXPECT_EQ(BuildActivitySignature(h.client).substr(0, 38),
+            L"4:Dave|10:is at work|10:1700000200|1|0");
 }

@@ -157,7 +157,8 @@ TEST_F(RunnerTest, FirstPassComesSevenSecondsAfterStartAndChecksAtOnce) {
   EXPECT_EQ(m_first.Queries(), 1);
   EXPECT_EQ(m_second.Queries(), 0);
   EXPECT_EQ(Runner().GetNowPlaying(), L"is listening to Daft Punk - Around the World");
-  EXPECT_EQ(BuildActivitySignature(h.client), L"Dave|||1|0|1|3|0|0|0Ann|hi|1700000000|");
+  EXPECT_EQ(BuildActivitySignature(h.client),
+            L"4:Dave|0:|0:|1|0|1|3|0|0|0|3:Ann|2:hi|10:1700000000");
   EXPECT_TRUE(m_hooks.Balanced());
 }
 
@@ -447,7 +448,7 @@ TEST_F(RunnerTest, UiReadsAndResetsWhileTheWorkerPolls) {
   EXPECT_EQ(h.transport.Pending(), 0u);
   EXPECT_EQ(m_hooks.Ends(), 1);
   const std::wstring signature = BuildActivitySignature(h.client);
-  const std::wstring lastFriends = L"F19|status 19|1700000019|Ann|hi|1|";
+  const std::wstring lastFriends = L"|3:F19|9:status 19|10:1700000019|3:Ann|2:hi|1:1";
   ASSERT_GT(signature.size(), lastFriends.size());
   EXPECT_EQ(signature.substr(signature.size() - lastFriends.size()), lastFriends);
   EXPECT_EQ(Runner().GetNowPlaying(), L"is listening to Band - Song");

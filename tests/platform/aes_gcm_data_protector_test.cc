@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -108,6 +109,45 @@ TEST_F(AesGcmDataProtectorTest, ProtectorsRacingToMakeTheKeyAgreeOnOne) {
     EXPECT_TRUE(Make()->Unprotect(firstBlob, kEntropy, &out));
     EXPECT_TRUE(Make()->Unprotect(secondBlob, kEntropy, &out));
   }
+}
+
+// A process killed while it made the key left its temporary key file behind, for ever.
+TEST_F(AesGcmDataProtectorTest, KeyFilesLeftHalfMadeAreRemovedAtTheNextStart) {
+  Bytes blob;
+  ASSERT_TRUE(Make()->Protect(kData, kEntropy, &blob));
+  const pid_t gone = fork();
+  if (gone == 0) {
+    _exit(0);
+  }
+  ASSERT_GT(gone, 0);
+  waitpid(gone, nullptr, 0);
+  const std::string self = std::to_string(getpid());
+  const struct {
+    std::string strName;
+    bool bOld;
+    bool bKept;
+  } files[] = {
+      {".new-" + std::to_string(gone) + "-0a1b2c3d", false, false},  // its maker is gone
+      {".new-" + self + "-1a2b3c4d", true, false},  // an hour old: no key takes that long
+      {".new-" + self + "-2a3b4c5d", false, true},  // a maker at work right now
+      {".new-x-3a4b5c6d", true, true},              // not a name we give
+      {".old", true, true},
+  };
+  for (const auto& file : files) {
+    const std::string path = m_strKey + file.strName;
+    std::ofstream(path) << "0123456789abcdef0123456789abcdef";
+    if (file.bOld) {
+      const fs::file_time_type then = fs::last_write_time(path) - std::chrono::hours(2);
+      fs::last_write_time(path, then);
+    }
+  }
+
+  Bytes out;
+  ASSERT_TRUE(Make()->Unprotect(blob, kEntropy, &out));
+  for (const auto& file : files) {
+    EXPECT_EQ(fs::exists(m_strKey + file.strName), file.bKept) << file.strName;
+  }
+  EXPECT_EQ(out, kData);
 }
 
 }  // namespace

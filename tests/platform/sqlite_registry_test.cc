@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -24,13 +25,8 @@ constexpr RegistryRoot kUser = RegistryRoot::kCurrentUser;
 constexpr const wchar_t* kOptions = L"Software\\Morvane.com\\Zenlet\\Options";
 
 std::vector<fs::path> DamagedCopies(const fs::path& folder) {
-  std::vector<fs::path> found;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-    if (entry.path().filename().string().rfind("settings.db.damaged-", 0) == 0) {
-      found.push_back(entry.path());
-    }
-  }
-  return found;
+  const std::vector<std::string> found = EntriesStartingWith(folder, "settings.db.damaged-");
+  return std::vector<fs::path>(found.begin(), found.end());
 }
 
 class SqliteRegistryTest : public ::testing::Test {
@@ -60,6 +56,35 @@ class SqliteRegistryTest : public ::testing::Test {
     return value;
   }
 
+  // Runs `sql` on the store through a connection of its own, as another program would.
+  void Execute(const char* sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(m_store.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+  }
+
+  // Exactly one error line was written, and it names where the damaged file went.
+  void ExpectOneLineNaming(const fs::path& copy) {
+    EXPECT_EQ(m_backend.Count(LogPriority::kError, ""), 1);
+    EXPECT_EQ(m_backend.Count(LogPriority::kError, "moved aside to " + copy.string()), 1);
+  }
+
+  // Opens a new registry over the damaged store: the first read finds the damage and moves
+  // the file aside with one line. The one copy made, or an empty path.
+  fs::path ExpectDamageFoundByTheFirstRead(std::unique_ptr<CSqliteRegistry>* registry) {
+    *registry = Make();
+    std::unique_ptr<IRegistryKey> key;
+    EXPECT_EQ((*registry)->OpenKey(kUser, kOptions, &key), kRegBadDatabase);
+    const std::vector<fs::path> copies = DamagedCopies(m_folder);
+    EXPECT_EQ(copies.size(), 1u);
+    if (copies.size() != 1) {
+      return {};
+    }
+    ExpectOneLineNaming(copies[0]);
+    return copies[0];
+  }
+
   CTempFolder m_temp;
   fs::path m_folder = fs::path(m_temp.Path()) / "config/Morvane/Zenlet";
   fs::path m_store = m_folder / "settings.db";
@@ -82,8 +107,10 @@ TEST_F(SqliteRegistryTest, ReadingMakesNothingAndTheFirstWriteMakesPrivateFiles)
 }
 
 // A store damaged on disk used to be written over at the next save, losing whatever it
-// still held; it must read as defaults and then be moved aside whole.
-TEST_F(SqliteRegistryTest, ADamagedStoreReadsAsEmptyAndIsMovedAsideAtTheNextSave) {
+// still held; later it was moved aside only by that save, after a line written at start-up
+// before the log file existed. It must be moved aside whole as soon as it is found, with one
+// line naming where it went, and the next save must start a fresh store.
+TEST_F(SqliteRegistryTest, ADamagedStoreIsMovedAsideWhenFoundAndTheNextSaveStartsAFreshOne) {
   const auto garbage = [this] {
     std::ofstream(m_store, std::ios::binary) << "these are not the options you are looking for";
   };
@@ -101,12 +128,17 @@ TEST_F(SqliteRegistryTest, ADamagedStoreReadsAsEmptyAndIsMovedAsideAtTheNextSave
         SQLITE_OK);
     sqlite3_close(db);
   };
+  const auto noRootKey = [this] {
+    ASSERT_EQ(SaveValue(*Make(), 1), kRegOk);
+    Execute("DELETE FROM registry_keys WHERE id = 1");
+  };
   const auto folderInItsPlace = [this] { fs::create_directories(m_store / "inside"); };
 
   int variant = 0;
   for (const std::function<void()>& damage :
        {std::function<void()>(garbage), std::function<void()>(brokenPage),
-        std::function<void()>(otherProgram), std::function<void()>(folderInItsPlace)}) {
+        std::function<void()>(otherProgram), std::function<void()>(noRootKey),
+        std::function<void()>(folderInItsPlace)}) {
     SCOPED_TRACE(variant++);
     fs::remove_all(m_temp.Path() + "/config");
     fs::create_directories(m_folder);
@@ -115,27 +147,78 @@ TEST_F(SqliteRegistryTest, ADamagedStoreReadsAsEmptyAndIsMovedAsideAtTheNextSave
     const std::string before = isFolder ? std::string() : ReadWholeFile(m_store);
     m_backend.Clear();
 
-    std::unique_ptr<CSqliteRegistry> registry = Make();
+    std::unique_ptr<CSqliteRegistry> registry;
+    const fs::path copy = ExpectDamageFoundByTheFirstRead(&registry);
+    ASSERT_FALSE(copy.empty());
+    if (isFolder) {
+      EXPECT_TRUE(fs::exists(copy / "inside"));
+    } else {
+      EXPECT_EQ(ReadWholeFile(copy), before);
+    }
     std::unique_ptr<IRegistryKey> key;
-    EXPECT_EQ(registry->OpenKey(kUser, kOptions, &key), kRegBadDatabase);
-    EXPECT_EQ(registry->OpenKey(kUser, kOptions, &key), kRegBadDatabase);
-    EXPECT_EQ(m_backend.Count(LogPriority::kError, "is damaged"), 1);
-    EXPECT_TRUE(DamagedCopies(m_folder).empty()) << "reading must not move the file";
+    EXPECT_EQ(registry->OpenKey(kUser, kOptions, &key), kRegFileNotFound) << "nothing left";
 
     ASSERT_EQ(SaveValue(*registry, 7), kRegOk);
-    const std::vector<fs::path> copies = DamagedCopies(m_folder);
-    ASSERT_EQ(copies.size(), 1u);
-    if (isFolder) {
-      EXPECT_TRUE(fs::exists(copies[0] / "inside"));
-    } else {
-      EXPECT_EQ(ReadWholeFile(copies[0]), before);
-    }
-    EXPECT_EQ(m_backend.Count(LogPriority::kError, "damaged store moved aside to"), 1);
     EXPECT_EQ(ReadValue(*registry), 7u);
     EXPECT_EQ(ReadValue(*Make()), 7u);
     ASSERT_EQ(SaveValue(*Make(), 8), kRegOk);
     EXPECT_EQ(DamagedCopies(m_folder).size(), 1u);
+    EXPECT_EQ(m_backend.Count(LogPriority::kError, ""), 1);
   }
+}
+
+// A byte changed inside the store's own table definitions (a column or constraint name)
+// passed every check: every read then failed ("no such column") or read nothing, and every
+// save failed for ever, without a line in the log.
+TEST_F(SqliteRegistryTest, AnyChangedByteOfTheTableDefinitionsIsFoundAndTheNextSaveSucceeds) {
+  ASSERT_EQ(SaveValue(*Make(), 1), kRegOk);
+  const std::string pristine = ReadWholeFile(m_store);
+  // Each definition as SQLite keeps it, from its first byte to its last.
+  const std::pair<const char*, const char*> definitions[] = {
+      {"CREATE TABLE registry_keys(", "folded))"},
+      {"CREATE TABLE registry_values(", "WITHOUT ROWID"}};
+  std::vector<std::size_t> positions;
+  for (const auto& [first, last] : definitions) {
+    const std::size_t start = pristine.find(first);
+    ASSERT_NE(start, std::string::npos) << first;
+    const std::size_t end = pristine.find(last, start) + std::strlen(last);
+    for (std::size_t at = start; at < end; ++at) {
+      positions.push_back(at);
+    }
+  }
+  ASSERT_GT(positions.size(), 200u);
+  for (const std::size_t at : positions) {
+    SCOPED_TRACE("byte " + std::to_string(at) + " '" + pristine[at] + "'");
+    fs::remove_all(m_folder);
+    fs::create_directories(m_folder);
+    std::string changed = pristine;
+    changed[at] = changed[at] == 'x' ? 'y' : 'x';
+    std::ofstream(m_store, std::ios::binary) << changed;
+    m_backend.Clear();
+
+    std::unique_ptr<CSqliteRegistry> registry;
+    ASSERT_FALSE(ExpectDamageFoundByTheFirstRead(&registry).empty());
+    ASSERT_EQ(SaveValue(*registry, static_cast<std::uint32_t>(at)), kRegOk);
+    EXPECT_EQ(ReadValue(*Make()), at);
+  }
+}
+
+// A store whose tables another program changed while this one had it open used to fail every
+// later read and save with "no such column".
+TEST_F(SqliteRegistryTest, TablesChangedWhileOpenAreDamageFoundByTheNextRead) {
+  std::unique_ptr<CSqliteRegistry> registry = Make();
+  ASSERT_EQ(SaveValue(*registry, 3), kRegOk);
+  ASSERT_EQ(ReadValue(*registry), 3u);
+  Execute("ALTER TABLE registry_values RENAME COLUMN folded TO fold");
+  m_backend.Clear();
+
+  EXPECT_EQ(ReadValue(*registry), 0xFFFFFFFFu);
+  const std::vector<fs::path> copies = DamagedCopies(m_folder);
+  ASSERT_EQ(copies.size(), 1u);
+  ExpectOneLineNaming(copies[0]);
+  ASSERT_EQ(SaveValue(*registry, 4), kRegOk);
+  EXPECT_EQ(ReadValue(*registry), 4u);
+  EXPECT_EQ(ReadValue(*Make()), 4u);
 }
 
 TEST_F(SqliteRegistryTest, AMovedAsideStoreNeverReplacesAnEarlierOne) {

@@ -1,8 +1,10 @@
 // Faults, the control interface and the site pages.
 #include <chrono>
 #include <nlohmann/json.hpp>
+#include <tuple>
 
 #include "tests/restemu/emulator_fixture.h"
+#include "tests/restemu/raw_http_client.h"
 
 namespace {
 
@@ -159,6 +161,66 @@ TEST_F(CControlTest, BadControlRequestsNameTheField) {
   EXPECT_EQ(Control("nothing", nlohmann::json::object()).first, 404);
   // A refused change leaves the world as it was.
   EXPECT_EQ(Emulator().Service().Snapshot().notifications.messages.nUnread, 5);
+}
+
+// Before: one call whose parameter held bytes that are not UTF-8 made /_emu/calls and
+// /_emu/state answer 500 with no body until the log was cleared.
+TEST_F(CControlTest, BytesThatAreNotUtf8ComeBackReplacedInTheControlViews) {
+  Client().LogIn();
+  Emulator().Service().SetPermission("status_update", true);
+  EXPECT_EQ(
+      CallXml("facebook.users.setStatus", {{"status", "at \xFF"}, {"status_includes_verb", "1"}})
+          .Text("/*"),
+      "1");
+  ASSERT_TRUE(Client().Call("facebook.notifications.get", {{"x", "\xFF"}}));
+
+  auto calls = Client().Http().Get("/_emu/calls");
+  ASSERT_TRUE(calls);
+  ASSERT_EQ(calls->status, 200);
+  const nlohmann::json last = nlohmann::json::parse(calls->body)["calls"].back();
+  bool bFound = false;
+  for (const nlohmann::json& param : last["params"]) {
+    bFound = bFound || (param["key"] == "x" && param["value"] == "\xEF\xBF\xBD");
+  }
+  EXPECT_TRUE(bFound) << last.dump();
+
+  auto state = Client().Http().Get("/_emu/state");
+  ASSERT_TRUE(state);
+  ASSERT_EQ(state->status, 200);
+  EXPECT_EQ(nlohmann::json::parse(state->body)["state"]["user"]["status"]["message"],
+            "at \xEF\xBF\xBD");
+}
+
+// Before: a number out of range or bytes that are not UTF-8 answered 500 with no body, and
+// an empty session key expired every session.
+TEST_F(CControlTest, MalformedControlRequestsAreRefusedNamingTheField) {
+  Client().LogIn();
+  const std::tuple<const char*, std::string, const char*> cases[] = {
+      {"/_emu/wall", R"({"posts": 1e400})", "posts: number out of range"},
+      {"/_emu/notifications", R"({"messages": {"unread": -1e999}})",
+       "messages.unread: number out of range"},
+      {"/_emu/status", "{\"uid\": \"5003\", \"status\": {\"message\": \"\xFF\"}}",
+       "status.message: not valid UTF-8"},
+      {"/_emu/notifications", "{\"friend_requests\": [1, \"\xC3\"]}",
+       "friend_requests[1]: not valid UTF-8"},
+      {"/_emu/%FF", "{}", "path: not valid UTF-8"},
+      {"/_emu/sessions/expire", R"({"session_key": ""})", "session_key: expected a session key"},
+  };
+  for (const auto& [path, body, error] : cases) {
+    CRawConnection connection(Emulator().Port());
+    connection.Send(RawPost(path, body, "", "application/json"));
+    const auto answer = connection.ReadAnswer();
+    ASSERT_TRUE(answer) << path;
+    EXPECT_EQ(answer->nStatus, 400) << path << " " << body;
+    const nlohmann::json document = nlohmann::json::parse(answer->strBody, nullptr, false);
+    ASSERT_TRUE(document.is_object()) << answer->strBody;
+    EXPECT_EQ(document["ok"], false);
+    EXPECT_EQ(document["error"].get<std::string>().rfind(error, 0), 0u) << document.dump();
+  }
+  const ServiceSnapshot world = Emulator().Service().Snapshot();
+  EXPECT_EQ(world.nLiveSessions, 1u);
+  EXPECT_EQ(world.nWallCount, 10);
+  EXPECT_EQ(world.notifications.messages.nUnread, 5);
 }
 
 TEST_F(CControlTest, TheClockControlsExpiryAndBirthdays) {

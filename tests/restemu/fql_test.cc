@@ -79,6 +79,9 @@ TEST(FqlTest, AnythingElseIsAParserErrorNotACrash) {
       {"SELECT uid FROM user WHERE name = \"open", "Parser error: unterminated string"},
       {"SELECT uid FROM user WHERE uid IN (SELECT uid1, uid2 FROM friend)",
        "Parser error: a sub-query must select exactly one field."},
+      // Selecting the status record in a sub-query answered 500 with no body.
+      {"SELECT uid FROM user WHERE uid IN (SELECT status FROM user)",
+       "Parser error: a sub-query must select a field with a single value, not \"status\"."},
       {"SELECT uid FROM user WHERE md5(name) = 1", "Parser error: unknown function \"md5\"."},
       {"SELECT uid FROM user WHERE uid = " + std::string(5000, '(') + "1" + std::string(5000, ')'),
        "Parser error: the query is too long."},

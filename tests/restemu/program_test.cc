@@ -8,10 +8,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "tests/restemu/raw_http_client.h"
+#include "tests/restemu/rest_test_client.h"
 #include "tests/support/temp_folder.h"
 
 extern char** environ;
@@ -89,6 +94,20 @@ class CProgram {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
+  // Like Wait, but nothing when the program is still running after `timeout`.
+  std::optional<int> WaitFor(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    int status = 0;
+    while (waitpid(m_pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        return std::nullopt;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    m_pid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
  private:
   pid_t m_pid = -1;
   int m_nOut = -1;
@@ -122,6 +141,39 @@ TEST(ProgramTest, ABadScenarioFileIsRefusedNamingTheField) {
   EXPECT_EQ(program.Wait(), 2);
   const std::string error = program.ErrorOutput();
   EXPECT_NE(error.find(file + ": friends[0].uid: expected an id"), std::string::npos) << error;
+}
+
+// The bounded load test. Before: eight connections sending their head a byte at a time held
+// every worker, so a normal call waited for as long as they sent, idle connections slowed it
+// further, and SIGTERM did not end the program while they sent.
+TEST(ProgramTest, AnswersAndStopsInTimeUnderSlowAndIdleClients) {
+  using namespace std::chrono_literals;
+  CProgram program({"--port", "0"});
+  const std::string address = program.FirstLine();
+  ASSERT_EQ(address.rfind("http://127.0.0.1:", 0), 0u) << address;
+  const int port = std::stoi(address.substr(address.rfind(':') + 1));
+
+  CSlowSenders slow(port, 50, 100ms);
+  const auto idle = OpenIdleConnections(port, 200);
+  ASSERT_EQ(slow.Connected(), 50);
+  std::this_thread::sleep_for(500ms);  // every slow head is under way
+
+  CRestTestClient client(port);
+  client.Http().set_connection_timeout(3, 0);
+  client.Http().set_read_timeout(3, 0);
+  for (int i = 0; i < 3; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto token = client.Call("facebook.auth.createToken");
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(token) << "call " << i;
+    EXPECT_EQ(CXmlAnswer(token->body).RootName(), "auth_createToken_response");
+    EXPECT_LT(took, 1s) << "call " << i << " took "
+                        << std::chrono::duration_cast<std::chrono::milliseconds>(took).count()
+                        << " ms";
+  }
+
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.WaitFor(2s), std::optional<int>(0));
 }
 
 }  // namespace

@@ -7,10 +7,14 @@
 #include <regex>
 #include <sstream>
 
+#include "common/process_instance.h"
 #include "common/text.h"
 #include "platform/log4cpp/log4cpp_backend.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_platform.h"
+#include "settings/options.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/in_memory_file_system.h"
 #include "tests/support/in_memory_registry.h"
 #include "tests/support/recording_log_backend.h"
@@ -116,6 +120,48 @@ TEST_F(LogFileTest, AFolderThatCannotBeMadeLeavesTheAddInLoggingNowhere) {
   EXPECT_FALSE(fs::exists(m_temp.Path() + "/blocker/Morvane"));
 }
 
+// At start-up the store was read for "DebugLog" before the log file was set up, so the line
+// about a damaged store went nowhere, and the options then read as defaults in silence until
+// a save moved the file aside.
+TEST(StartUpTest, ADamagedStoreIsReportedInTheLogFileAndTheNextSaveSucceeds) {
+  CTempFolder temp;
+  CScopedEnvironment config("XDG_CONFIG_HOME", (temp.Path() + "/config").c_str());
+  CScopedEnvironment data("XDG_DATA_HOME", (temp.Path() + "/data").c_str());
+  const fs::path folder = fs::path(temp.Path()) / "config/Morvane/Zenlet";
+  const fs::path logFile = fs::path(temp.Path()) / "data/Morvane/Zenlet/Logs/Zenlet.log";
+  fs::create_directories(folder);
+  std::ofstream(folder / "settings.db") << "not a store at all";
+
+  {
+    // The add-in's start-up order: the log first, then the options.
+    CPosixPlatform posix;
+    const Platform platform = posix.Bundle();
+    SetPlatform(platform);
+    SetUpLogging();
+    CFBOpts options(platform.pRegistry, platform.pProtector, &GetLogger("opt"));
+    CProcessInstance<CFBOpts> wiring(options);
+    GetOptions();
+
+    const std::vector<std::string> copies = EntriesStartingWith(folder, "settings.db.damaged-");
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(ReadFile(copies[0]), "not a store at all");
+    const std::string log = ReadFile(logFile);
+    EXPECT_EQ(Occurrences(log, "\n"), 1) << log;
+    EXPECT_EQ(Occurrences(log, "moved aside to " + copies[0]), 1) << log;
+
+    GetOptions()->m_dwStatusFieldWidth = 420;
+    EXPECT_EQ(GetOptions()->Save(), kRegOk);
+    EXPECT_EQ(ReadFile(logFile), log) << "nothing more to say";
+    SetPlatform(Platform{});
+  }
+
+  CPosixPlatform later;
+  CFBOpts reloaded(later.Bundle().pRegistry, later.Bundle().pProtector, nullptr);
+  EXPECT_EQ(reloaded.Load(), kRegOk);
+  EXPECT_EQ(reloaded.m_dwStatusFieldWidth, 420u);
+  EXPECT_EQ(EntriesStartingWith(folder, "settings.db.damaged-").size(), 1u);
+}
+
 TEST(LoggerTest, ANameGivesTheSameLoggerEveryTime) {
   EXPECT_EQ(&GetLogger("fap"), &GetLogger("fap"));
   EXPECT_NE(&GetLogger("fap"), &GetLogger("fbr"));
@@ -173,8 +219,14 @@ TEST(LogFolderTest, WithoutAnApplicationDataFolderTheFallbackHoldsTheLogs) {
   EXPECT_EQ(SetUpLogging(windows, nullptr, backend), L"c:\\Logs\\Zenlet.log");
   EXPECT_TRUE(windows.Exists(L"c:\\Logs"));
 
-  CInMemoryFileSystem posix(L"", L"/tmp/", L'/', {L"/tmp"});
-  EXPECT_EQ(SetUpLogging(posix, nullptr, backend), L"/tmp/Logs/Zenlet.log");
+  CInMemoryFileSystem posix(L"", L"/tmp/Zenlet-1000/", L'/', {L"/tmp", L"/tmp/Zenlet-1000"});
+  EXPECT_EQ(SetUpLogging(posix, nullptr, backend), L"/tmp/Zenlet-1000/Logs/Zenlet.log");
+
+  // No fallback that is safe to use: the log has no file, and nothing is made anywhere.
+  CInMemoryFileSystem none(L"", L"", L'/', {});
+  EXPECT_EQ(SetUpLogging(none, nullptr, backend), L"");
+  EXPECT_TRUE(none.CreateAttempts().empty());
+  EXPECT_EQ(backend.Configurations().back().strFileName, "");
 }
 
 TEST(LogFolderTest, BothSeparatorsCountOnWindowsAndTheLaterOneWins) {

@@ -233,6 +233,96 @@ TEST_F(OptionsTest, AFailedWriteEndsTheSaveAndTheOldOptionsStayWhole) {
   EXPECT_EQ(loaded.GetSession().strSessionSecret, "old-secret");
 }
 
+// A load that met a damaged store part-way said nothing of what it kept, while the store's
+// own line said that the options read as defaults.
+TEST_F(OptionsTest, ALoadThatMeetsDamagePartWaySaysWhatItKept) {
+  CFBOpts saved = Make();
+  saved.m_dwToolbarRowIndex = 2;
+  saved.m_dwToolbarLeft = 640;
+  saved.m_dwToolbarPosition = 1;
+  saved.m_dwStatusFieldWidth = 420;
+  saved.m_aStatusValues = {CUserStatusOpt(L"is at work"), CUserStatusOpt(L"is at home")};
+  ASSERT_EQ(saved.Save(), kRegOk);
+
+  // The reads in order: the key, TRI, TL, TP, the four session values (stored empty), the
+  // list's key, its "Count", then each item's key and "Status", and last the width.
+  const struct {
+    int nFailingRead;
+    const char* szLine;
+    std::uint32_t dwLeft;
+    std::size_t nStatuses;
+  } cases[] = {
+      {3, "kept TRI, TP, FBSK, FBSS, FBUID, FBUN, UserStatusValues (2), StatusFieldWidth;", 0, 2},
+      {10, "kept TRI, TL, TP, FBSK, FBSS, FBUID, FBUN, StatusFieldWidth;", 640, 0},
+  };
+  for (const auto& c : cases) {
+    m_backend.Clear();
+    m_registry.FailRead(c.nFailingRead, kRegBadDatabase);
+    CFBOpts loaded = Make();
+    EXPECT_EQ(loaded.Load(), kRegBadDatabase);
+    EXPECT_EQ(loaded.m_dwToolbarRowIndex, 2u);
+    EXPECT_EQ(loaded.m_dwToolbarLeft, c.dwLeft);
+    EXPECT_EQ(loaded.m_aStatusValues.size(), c.nStatuses);
+    EXPECT_EQ(loaded.m_dwStatusFieldWidth, 420u);
+    EXPECT_EQ(m_backend.Count(LogPriority::kError, ""), 1);
+    EXPECT_EQ(m_backend.Count(LogPriority::kError, c.szLine), 1) << c.szLine;
+    EXPECT_EQ(m_backend.Count(LogPriority::kError, "defaults for everything"), 0);
+  }
+}
+
+// While the key was refused, the next save wrote empty session values over the sealed ones
+// (the session was lost for good once the key was mended) and reported success; a new
+// session that could not be sealed was stored as empty values, also as a success.
+TEST_F(OptionsTest, ASessionThatCannotBeSealedLeavesTheStoredOneAsItWas) {
+  CFBOpts first = Make();
+  first.SetSession({"old-key", "old-secret", "1", L"Ann"});
+  ASSERT_EQ(first.Save(), kRegOk);
+  const RawValue storedKey = Read(L"", L"FBSK");
+  const RawValue storedName = Read(L"", L"FBUN");
+
+  // A start with the key refused: nothing opens, and handing back that nothing at the close
+  // keeps what is stored.
+  m_protector.SetFailing(true);
+  CFBOpts refused = Make();
+  ASSERT_EQ(refused.Load(), kRegOk);
+  const StoredSession nothing = refused.GetSession();
+  EXPECT_EQ(nothing.strSessionKey + nothing.strUid, "");
+  refused.SetSession(nothing);
+  EXPECT_EQ(refused.Save(), kRegOk);
+  EXPECT_EQ(Read(L"", L"FBSK"), storedKey);
+  EXPECT_EQ(Read(L"", L"FBUN"), storedName);
+
+  // A new login cannot be sealed either: the stored session stays, the rest of the save is
+  // stored, and the save says that it did not store everything.
+  m_backend.Clear();
+  refused.SetSession({"new-key", "new-secret", "2", L"Bob"});
+  refused.m_dwStatusFieldWidth = 420;
+  EXPECT_EQ(refused.Save(), kRegNotSealed);
+  EXPECT_EQ(Read(L"", L"FBSK"), storedKey);
+  EXPECT_EQ(Read(L"", L"FBUN"), storedName);
+  EXPECT_EQ(Read(L"", L"StatusFieldWidth"), Dword(420));
+  EXPECT_EQ(m_backend.Count(LogPriority::kError, "ps: cannot protect"), 1);
+
+  // The key mended: the stored session opens again, and a new one is sealed as usual.
+  m_protector.SetFailing(false);
+  CFBOpts mended = Make();
+  ASSERT_EQ(mended.Load(), kRegOk);
+  const StoredSession back = mended.GetSession();
+  EXPECT_EQ(back.strSessionKey + "|" + back.strSessionSecret + "|" + back.strUid,
+            "old-key|old-secret|1");
+  EXPECT_EQ(back.strUserName, L"Ann");
+  mended.SetSession({"new-key", "new-secret", "2", L"Bob"});
+  EXPECT_EQ(mended.Save(), kRegOk);
+  CFBOpts later = Make();
+  ASSERT_EQ(later.Load(), kRegOk);
+  EXPECT_EQ(later.GetSession().strSessionKey, "new-key");
+
+  // A logout still clears the stored session.
+  later.SetSession({});
+  EXPECT_EQ(later.Save(), kRegOk);
+  EXPECT_EQ(Read(L"", L"FBSK"), (RawValue{kRegSz, {0, 0}}));
+}
+
 TEST_F(OptionsTest, ProtectedFormsAreUpperCaseHexOfTheUtf16TextAndReadInEitherCase) {
   const std::wstring text = L"sé😀";
   const std::wstring sealed = ProtectString(&m_protector, text);

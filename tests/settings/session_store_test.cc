@@ -1,11 +1,15 @@
 #include "settings/session_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include "platform/openssl/aes_gcm_data_protector.h"
+#include "platform/sqlite/sqlite_registry.h"
 #include "settings/options.h"
 #include "tests/facebook/client_harness.h"
 #include "tests/support/in_memory_data_protector.h"
 #include "tests/support/in_memory_registry.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -91,6 +95,71 @@ TEST_F(SessionStoreTest, ASessionSealedForAnotherUserLeavesTheClientLoggedOut) {
   theirs.Load();
   LoadSessionFromOptions(m_after.client, theirs);
   EXPECT_FALSE(m_after.client.IsLoggedIn());
+}
+
+// One run of the add-in on the Linux store and key: the session loaded at the start and
+// saved at the close, as the application object and an explorer window do it.
+struct AddInRun {
+  explicit AddInRun(CLogger& logger)
+      : registry(CSqliteRegistry::DefaultPath(), logger),
+        protector(CAesGcmDataProtector::DefaultKeyPath(), logger),
+        options(&registry, &protector, &logger) {
+    options.Load();
+    LoadSessionFromOptions(h.client, options);
+  }
+  RegistryStatus Close() {
+    SaveSessionToOptions(h.client, options);
+    return options.Save();
+  }
+  std::string SessionKey() {
+    std::lock_guard<std::mutex> lock(h.client.m_csState);
+    return h.client.m_session.strSessionKey;
+  }
+
+  CSqliteRegistry registry;
+  CAesGcmDataProtector protector;
+  CFBOpts options;
+  ClientHarness h;
+};
+
+// A key file at mode 0644 made the next start read no session, and its close wrote empty
+// values over the sealed ones (reporting success), so once the mode was mended the session
+// was gone for good.
+TEST(RefusedKeyTest, TheStoredSessionOutlivesARefusedKeyAndOpensOnceItIsMended) {
+  const struct {
+    const char* szWhat;
+    bool bNewLogin;  // the user logs in again while the key is refused
+    RegistryStatus nCloseStatus;
+  } cases[] = {{"closed as it started", false, kRegOk},
+               {"closed after a new login", true, kRegNotSealed}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.szWhat);
+    CTempFolder temp;
+    CScopedEnvironment config("XDG_CONFIG_HOME", (temp.Path() + "/config").c_str());
+    CRecordingLogBackend backend;
+    CLogger logger("opt", &backend);
+    {
+      AddInRun first(logger);
+      first.h.LogIn();
+      ASSERT_EQ(first.Close(), kRegOk);
+    }
+    const std::string key = CAesGcmDataProtector::DefaultKeyPath();
+    ASSERT_EQ(chmod(key.c_str(), 0644), 0);
+    {
+      AddInRun refused(logger);
+      EXPECT_FALSE(refused.h.client.IsLoggedIn());
+      if (c.bNewLogin) {
+        std::lock_guard<std::mutex> lock(refused.h.client.m_csState);
+        refused.h.client.m_session = {"new-key", "new-secret", "", "4242"};
+      }
+      EXPECT_EQ(refused.Close(), c.nCloseStatus);
+    }
+    EXPECT_GE(backend.Count(LogPriority::kError, "refused: open to other users"), 1);
+    ASSERT_EQ(chmod(key.c_str(), 0600), 0);
+    AddInRun mended(logger);
+    EXPECT_TRUE(mended.h.client.IsLoggedIn());
+    EXPECT_EQ(mended.SessionKey(), "5f34e11bfb97c762e439e6a5-8055");
+  }
 }
 
 }  // namespace

@@ -37,11 +37,16 @@ struct CInMemoryRegistry::Session {
   RegistryStatus nBatchStatus = kRegOk;
   int nFailAt = 0;
   RegistryStatus nFailStatus = kRegOk;
+  int nReadFailAt = 0;
+  RegistryStatus nReadFailStatus = kRegOk;
 
   // Runs `read` on the tree this registry sees.
   template <typename Reader>
   RegistryStatus Read(Reader read) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
+    if (nReadFailAt > 0 && --nReadFailAt == 0) {
+      return nReadFailStatus;
+    }
     if (pending) {
       return read(*pending);
     }
@@ -234,6 +239,12 @@ void CInMemoryRegistry::FailWrite(int nth, RegistryStatus status) {
   std::lock_guard<std::recursive_mutex> lock(m_spSession->mutex);
   m_spSession->nFailAt = nth;
   m_spSession->nFailStatus = status;
+}
+
+void CInMemoryRegistry::FailRead(int nth, RegistryStatus status) {
+  std::lock_guard<std::recursive_mutex> lock(m_spSession->mutex);
+  m_spSession->nReadFailAt = nth;
+  m_spSession->nReadFailStatus = status;
 }
 
 RegistryStatus CInMemoryRegistry::OpenKey(RegistryRoot root, const std::wstring& path,

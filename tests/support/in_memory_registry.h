@@ -1,6 +1,6 @@
 // A registry kept in memory, held to the same contract as the real stores. Several objects
-// may share one store (as several processes share a file), and a write can be made to fail
-// on purpose.
+// may share one store (as several processes share a file), and a write or a read can be made
+// to fail on purpose.
 #pragma once
 
 #include <memory>
@@ -19,6 +19,9 @@ class CInMemoryRegistry : public IRegistry {
   // The `nth` write from now on (1 = the next one; SetValue, CreateKey and CreateSubKey
   // count) fails once with `status`.
   void FailWrite(int nth, RegistryStatus status);
+  // The `nth` read from now on (1 = the next one; OpenKey, OpenSubKey and QueryValue count)
+  // fails once with `status`.
+  void FailRead(int nth, RegistryStatus status);
 
   RegistryStatus OpenKey(RegistryRoot root, const std::wstring& path,
                          std::unique_ptr<IRegistryKey>* key) override;

@@ -36,3 +36,18 @@ class CRequestParams {
 void ParseUrlEncoded(std::string_view text, CRequestParams& params);
 
 std::string UrlDecode(std::string_view text);
+// %XX decoded, "+" left as it is: a URL's path.
+std::string PercentDecode(std::string_view text);
+
+// ASCII letters compared without regard to case, as header names and keywords are.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+// `text` without its leading and trailing blanks and tabs.
+std::string_view Trimmed(std::string_view text);
+
+// The boundary parameter of a multipart Content-Type, unquoted; empty when it has none.
+std::string MultipartBoundary(std::string_view contentType);
+// Reads a multipart/form-data body into `params` the way a form body is read: parts in the
+// order sent, a later part of a name replacing the value and keeping the first place, parts
+// with an empty name skipped. Parts that carry a file name are uploads, not parameters.
+// False when the body is not multipart text with that boundary.
+bool ParseMultipart(std::string_view body, std::string_view boundary, CRequestParams& params);

@@ -544,6 +544,13 @@ class CEvaluator {
       }
       const auto [subTable, subRows] = Run(*expr.sub);
       const std::string& column = expr.sub->aColumns[0];
+      // A record column such as status has no single value to compare with.
+      if (std::find(subTable->aFields.begin(), subTable->aFields.end(), column) ==
+          subTable->aFields.end()) {
+        throw CFqlError(
+            "Parser error: a sub-query must select a field with a single value, not \"" + column +
+            "\".");
+      }
       for (const Row* row : subRows) {
         auto literal = std::make_unique<Expr>();
         const Value& value = row->at(column);

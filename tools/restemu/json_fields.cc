@@ -1,6 +1,7 @@
 #include "tools/restemu/json_fields.h"
 
 #include <limits>
+#include <vector>
 
 void CJsonField::Fail(std::string_view what) const {
   throw CFieldError((m_strPath.empty() ? std::string("(top level)") : m_strPath) + ": " +
@@ -94,10 +95,110 @@ std::string CJsonField::Id() const {
   Fail("expected an id: decimal digits, at most 18 of them");
 }
 
-nlohmann::json ParseJsonDocument(std::string_view text, std::string_view what) {
-  try {
-    return nlohmann::json::parse(text.begin(), text.end());
-  } catch (const nlohmann::json::parse_error& error) {
-    throw CFieldError(std::string(what) + " is not valid JSON: " + error.what());
+namespace {
+
+// Builds the document while keeping the path of the value being read, so that a number out
+// of range or a text that is not UTF-8 is reported at its field, like every other mistake.
+class CPathTrackingReader : public nlohmann::json_sax<nlohmann::json> {
+ public:
+  CPathTrackingReader(nlohmann::json& document, std::string_view what)
+      : m_builder(document), m_strWhat(what) {}
+
+  bool null() override { return Scalar(m_builder.null()); }
+  bool boolean(bool value) override { return Scalar(m_builder.boolean(value)); }
+  bool number_integer(number_integer_t value) override {
+    return Scalar(m_builder.number_integer(value));
   }
+  bool number_unsigned(number_unsigned_t value) override {
+    return Scalar(m_builder.number_unsigned(value));
+  }
+  bool number_float(number_float_t value, const string_t& text) override {
+    return Scalar(m_builder.number_float(value, text));
+  }
+  bool string(string_t& value) override { return Scalar(m_builder.string(value)); }
+  bool binary(binary_t& value) override { return Scalar(m_builder.binary(value)); }
+  bool start_object(std::size_t size) override {
+    m_aLevels.push_back({false, std::string(), 0});
+    return m_builder.start_object(size);
+  }
+  bool key(string_t& name) override {
+    m_aLevels.back().strKey = name;
+    return m_builder.key(name);
+  }
+  bool end_object() override { return Close(m_builder.end_object()); }
+  bool start_array(std::size_t size) override {
+    m_aLevels.push_back({true, std::string(), 0});
+    return m_builder.start_array(size);
+  }
+  bool end_array() override { return Close(m_builder.end_array()); }
+
+  bool parse_error(std::size_t, const std::string&,
+                   const nlohmann::detail::exception& error) override {
+    constexpr int kNumberOverflow = 406;
+    const std::string message = error.what();
+    if (error.id == kNumberOverflow) {
+      Fail("number out of range");
+    }
+    if (message.find("UTF-8") != std::string::npos) {
+      Fail("not valid UTF-8");
+    }
+    throw CFieldError(m_strWhat + " is not valid JSON: " + message);
+  }
+
+ private:
+  struct Level {
+    bool bArray = false;
+    std::string strKey;      // in an object: the member being read
+    std::size_t nCount = 0;  // in an array: the elements read so far
+  };
+
+  bool Scalar(bool bResult) {
+    if (!m_aLevels.empty() && m_aLevels.back().bArray) {
+      ++m_aLevels.back().nCount;
+    }
+    return bResult;
+  }
+  bool Close(bool bResult) {
+    m_aLevels.pop_back();
+    return Scalar(bResult);
+  }
+
+  [[noreturn]] void Fail(std::string_view what) const {
+    std::string path;
+    for (const Level& level : m_aLevels) {
+      if (level.bArray) {
+        path += "[" + std::to_string(level.nCount) + "]";
+      } else if (!level.strKey.empty()) {
+        path += (path.empty() ? "" : ".") + level.strKey;
+      }
+    }
+    static const nlohmann::json kUnread;
+    CJsonField(kUnread, path).Fail(what);
+  }
+
+  nlohmann::detail::json_sax_dom_parser<nlohmann::json> m_builder;
+  std::string m_strWhat;
+  std::vector<Level> m_aLevels;
+};
+
+}  // namespace
+
+nlohmann::json ParseJsonDocument(std::string_view text, std::string_view what) {
+  nlohmann::json document;
+  CPathTrackingReader reader(document, what);
+  nlohmann::json::sax_parse(text.begin(), text.end(), &reader);
+  return document;
+}
+
+bool IsUtf8(std::string_view text) {
+  try {
+    static_cast<void>(nlohmann::json(std::string(text)).dump());
+    return true;
+  } catch (const nlohmann::json::type_error&) {
+    return false;
+  }
+}
+
+std::string DumpJson(const nlohmann::json& document) {
+  return document.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }

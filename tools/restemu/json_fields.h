@@ -49,5 +49,11 @@ class CJsonField {
   std::string m_strPath;
 };
 
-// Parses `text` as JSON; a syntax error is reported as a CFieldError naming `what`.
+// Parses `text` as JSON. A syntax error is reported as a CFieldError naming `what`; a number
+// out of range or a text that is not UTF-8 as one naming the field it is in.
 nlohmann::json ParseJsonDocument(std::string_view text, std::string_view what);
+
+bool IsUtf8(std::string_view text);
+
+// A JSON document written out with U+FFFD in place of any invalid UTF-8 it holds.
+std::string DumpJson(const nlohmann::json& document);

@@ -1,20 +1,18 @@
 #include "tools/restemu/rest_emulator.h"
 
-#include <httplib.h>
-
 #include <chrono>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "tools/restemu/http_server.h"
 #include "tools/restemu/json_fields.h"
 #include "tools/restemu/site_pages.h"
 
 namespace {
 
 constexpr std::size_t kMaxCallRecords = 10000;
-// Requests are small forms; anything larger is refused before it is read.
-constexpr std::size_t kMaxRequestBytes = 1024 * 1024;
+constexpr std::size_t kMaxCallLogBytes = 16u * 1024 * 1024;
 constexpr std::size_t kMaxOversizedBytes = 256u * 1024 * 1024;
 
 const char kHtmlType[] = "text/html; charset=utf-8";
@@ -27,38 +25,37 @@ const char kInternalErrorPage[] =
     "complete your request.</p>\n</body></html>\n";
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) {
-    return false;
+  return EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+// The query string, then the body: form-encoded or multipart. Parts that carry a file name
+// are uploads, not parameters. Bodies of any other type carry no parameters. False for a
+// multipart body that does not follow its boundary.
+bool ReadParams(const HttpRequest& request, CRequestParams& params) {
+  ParseUrlEncoded(request.strQuery, params);
+  const std::string type = request.Header("Content-Type");
+  if (StartsWithNoCase(type, "multipart/form-data")) {
+    return ParseMultipart(request.strBody, MultipartBoundary(type), params);
   }
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    const char c = text[i];
-    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    if (lower != prefix[i]) {
-      return false;
-    }
+  if (StartsWithNoCase(type, "application/x-www-form-urlencoded")) {
+    ParseUrlEncoded(request.strBody, params);
   }
   return true;
 }
 
-// The query string, then the body: form-encoded or multipart. Parts that carry a file name
-// are uploads, not parameters. Bodies of any other type carry no parameters.
-CRequestParams ReadParams(const httplib::Request& request) {
-  CRequestParams params;
-  const std::size_t mark = request.target.find('?');
-  if (mark != std::string::npos) {
-    ParseUrlEncoded(std::string_view(request.target).substr(mark + 1), params);
+void SetText(HttpResponse& response, int status, std::string body, const char* type) {
+  response.nStatus = status;
+  response.strBody = std::move(body);
+  response.strContentType = type;
+}
+
+// The size a call takes in the log, near enough.
+std::size_t RecordBytes(const CallRecord& record) {
+  std::size_t bytes = sizeof record + record.strMethod.size() + record.strFault.size();
+  for (const RequestParam& param : record.aParams) {
+    bytes += sizeof param + param.strName.size() + param.strValue.size();
   }
-  if (request.is_multipart_form_data()) {
-    for (const auto& entry : request.files) {
-      if (entry.second.filename.empty()) {
-        params.Set(entry.second.name, entry.second.content);
-      }
-    }
-  } else if (StartsWithNoCase(request.get_header_value("Content-Type"),
-                              "application/x-www-form-urlencoded")) {
-    ParseUrlEncoded(request.body, params);
-  }
-  return params;
+  return bytes;
 }
 
 // A well-formed answer of at least `bytes` bytes: XML gets a long comment after its
@@ -196,31 +193,22 @@ std::optional<FaultKind> ParseFaultKind(std::string_view name) {
 }
 
 CRestEmulator::CRestEmulator(const Scenario& scenario)
-    : m_service(scenario), m_pServer(std::make_unique<httplib::Server>()) {
-  m_pServer->set_payload_max_length(kMaxRequestBytes);
-  RegisterHandlers();
-}
+    : m_service(scenario),
+      m_pServer(
+          std::make_unique<CHttpServer>([this](const HttpRequest& request, HttpResponse& response) {
+            Route(request, response);
+          })) {}
 
 CRestEmulator::~CRestEmulator() {
   Stop();
 }
 
 int CRestEmulator::Start(int port) {
-  if (m_thread.joinable() || m_nPort != 0) {
+  if (m_nPort != 0) {
     throw std::logic_error("the emulator was started already");
   }
-  const int bound = port == 0 ? m_pServer->bind_to_any_port("127.0.0.1")
-                              : (m_pServer->bind_to_port("127.0.0.1", port) ? port : -1);
-  if (bound <= 0) {
-    throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port));
-  }
-  m_nPort = bound;
-  m_thread = std::thread([this] { m_pServer->listen_after_bind(); });
-  // Stop() only reaches a server whose loop runs; the loop marks itself running first thing.
-  while (!m_pServer->is_running()) {
-    std::this_thread::yield();
-  }
-  return bound;
+  m_nPort = m_pServer->Start(port);
+  return m_nPort;
 }
 
 void CRestEmulator::Stop() {
@@ -229,10 +217,7 @@ void CRestEmulator::Stop() {
     m_bStopping = true;
   }
   m_stopSignal.notify_all();
-  if (m_thread.joinable()) {
-    m_pServer->stop();
-    m_thread.join();
-  }
+  m_pServer->Stop();
 }
 
 std::string CRestEmulator::Address() const {
@@ -260,6 +245,7 @@ std::vector<CallRecord> CRestEmulator::Calls() const {
 void CRestEmulator::ClearCalls() {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_aCalls.clear();
+  m_nCallBytes = 0;
 }
 
 void CRestEmulator::SetCallObserver(std::function<void(const CallRecord&)> observer) {
@@ -285,8 +271,11 @@ void CRestEmulator::Record(CallRecord record) {
   std::function<void(const CallRecord&)> observer;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
+    m_nCallBytes += RecordBytes(record);
     m_aCalls.push_back(record);
-    if (m_aCalls.size() > kMaxCallRecords) {
+    while (m_aCalls.size() > kMaxCallRecords ||
+           (m_nCallBytes > kMaxCallLogBytes && m_aCalls.size() > 1)) {
+      m_nCallBytes -= RecordBytes(m_aCalls.front());
       m_aCalls.pop_front();
     }
     observer = m_observer;
@@ -301,8 +290,13 @@ void CRestEmulator::Pause(int ms) {
   m_stopSignal.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_bStopping; });
 }
 
-void CRestEmulator::HandleRest(const httplib::Request& request, httplib::Response& response) {
-  const CRequestParams params = ReadParams(request);
+void CRestEmulator::HandleRest(const HttpRequest& request, HttpResponse& response) {
+  CRequestParams params;
+  if (!ReadParams(request, params)) {
+    SetText(response, 400, "the multipart body does not follow its boundary\n",
+            "text/plain; charset=utf-8");
+    return;
+  }
   const std::string method = CRestService::CanonicalMethod(params.Get("method"));
   const std::optional<FaultSpec> fault = TakeFault(method);
   const FaultKind kind = fault ? fault->kind : FaultKind::kDelay;
@@ -317,8 +311,7 @@ void CRestEmulator::HandleRest(const httplib::Request& request, httplib::Respons
   }
   if (fault && kind == FaultKind::kHttp500) {
     record.bSignatureValid = m_service.IsSignatureValid(params);
-    response.status = 500;
-    response.set_content(kInternalErrorPage, kHtmlType);
+    SetText(response, 500, kInternalErrorPage, kHtmlType);
     Record(std::move(record));
     return;
   }
@@ -348,135 +341,133 @@ void CRestEmulator::HandleRest(const httplib::Request& request, httplib::Respons
   } else if (fault && kind == FaultKind::kMalformed) {
     body = Malformed(std::move(body), outcome.bJson);
   }
-  if (fault && kind == FaultKind::kDropConnection) {
-    // The full length is announced, half the body is sent, and then the provider gives up,
-    // which makes the server close the connection.
-    auto shared = std::make_shared<std::string>(std::move(body));
-    response.set_content_provider(
-        shared->size(), type, [shared](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-          const std::size_t half = shared->size() / 2;
-          if (offset < half) {
-            return sink.write(shared->data() + offset, half - offset);
-          }
-          return false;
-        });
-  } else {
-    response.set_content(body, type);
-  }
+  SetText(response, 200, std::move(body), type);
+  response.bCutHalfway = fault && kind == FaultKind::kDropConnection;
   Record(std::move(record));
 }
 
-void CRestEmulator::RegisterHandlers() {
-  httplib::Server& server = *m_pServer;
-  server.Post("/restserver.php",
-              [this](const httplib::Request& request, httplib::Response& response) {
-                HandleRest(request, response);
-              });
-
-  auto page = [this](std::string (*render)(const ServiceSnapshot&)) {
-    return [this, render](const httplib::Request&, httplib::Response& response) {
-      response.set_content(render(m_service.Snapshot()), kHtmlType);
-    };
-  };
-  server.Get("/", page(&HomePage));
-  server.Get("/home\\.php", page(&HomePage));
-  server.Get("/inbox/?", page(&InboxPage));
-  server.Get("/reqs\\.php", page(&RequestsPage));
-  server.Get("/wall\\.php", page(&WallPage));
-
-  server.Get("/profile\\.php",
-             [this](const httplib::Request& request, httplib::Response& response) {
-               const ServiceSnapshot snapshot = m_service.Snapshot();
-               const std::string uid = ReadParams(request).Get("id");
-               const PersonRecord* person =
-                   uid.empty() || uid == snapshot.user.strUid ? &snapshot.user : nullptr;
-               for (const PersonRecord& entry : snapshot.aFriends) {
-                 person = entry.strUid == uid ? &entry : person;
-               }
-               if (person == nullptr) {
-                 response.status = 404;
-                 response.set_content(
-                     MessagePage("Profile not found", "This profile is not available."), kHtmlType);
-                 return;
-               }
-               response.set_content(ProfilePage(snapshot, *person), kHtmlType);
-             });
-
-  // The token login: the page shows a form; posting the form approves the token.
-  auto login = [this](const httplib::Request& request, httplib::Response& response) {
-    const CRequestParams params = ReadParams(request);
-    const std::string apiKey = params.Get("api_key");
-    const std::string token = params.Get("auth_token");
-    const std::string userName = m_service.Snapshot().user.strName;
-    if (!m_service.IsKnownApiKey(apiKey)) {
-      response.status = 400;
-      response.set_content(MessagePage("Error", "Invalid API key."), kHtmlType);
-    } else if (!m_service.IsPendingToken(apiKey, token)) {
-      response.status = 400;
-      response.set_content(
-          MessagePage("Error", "This login link is not valid. Please start the login again."),
-          kHtmlType);
-    } else if (request.method == "GET") {
-      response.set_content(LoginPage(userName, apiKey, token, params.Get("v")), kHtmlType);
-    } else {
-      m_service.ApproveToken(apiKey, token);
-      response.set_content(LoginDonePage(userName), kHtmlType);
-    }
-  };
-  server.Get("/login\\.php", login);
-  server.Post("/login\\.php", login);
-
-  auto authorize = [this](const httplib::Request& request, httplib::Response& response) {
-    const CRequestParams params = ReadParams(request);
-    const std::string apiKey = params.Get("api_key");
-    const std::string permission = params.Get("ext_perm");
-    if (!m_service.IsKnownApiKey(apiKey)) {
-      response.status = 400;
-      response.set_content(MessagePage("Error", "Invalid API key."), kHtmlType);
-    } else if (!IsKnownPermission(permission)) {
-      response.status = 400;
-      response.set_content(MessagePage("Error", "Unknown extended permission."), kHtmlType);
-    } else if (request.method == "GET") {
-      response.set_content(
-          AuthorizePage(m_service.Snapshot().user.strName, apiKey, params.Get("v"), permission),
-          kHtmlType);
-    } else {
-      const bool bGranted = params.Get("decision") == "allow";
-      if (bGranted) {
-        m_service.SetPermission(permission, true);
-      }
-      response.set_content(AuthorizeDonePage(permission, bGranted), kHtmlType);
-    }
-  };
-  server.Get("/authorize\\.php", authorize);
-  server.Post("/authorize\\.php", authorize);
-
-  server.Get("/_emu/.*", [this](const httplib::Request& request, httplib::Response& response) {
+void CRestEmulator::Route(const HttpRequest& request, HttpResponse& response) {
+  const std::string& path = request.strPath;
+  const bool bGet = request.strMethod == "GET" || request.strMethod == "HEAD";
+  const bool bPost = request.strMethod == "POST";
+  if (path == "/restserver.php" && bPost) {
+    HandleRest(request, response);
+  } else if (path.rfind("/_emu/", 0) == 0 && (bGet || bPost)) {
     HandleControl(request, response);
-  });
-  server.Post("/_emu/.*", [this](const httplib::Request& request, httplib::Response& response) {
-    HandleControl(request, response);
-  });
+  } else if (path == "/login.php" && (bGet || bPost)) {
+    HandleLogin(request, response);
+  } else if (path == "/authorize.php" && (bGet || bPost)) {
+    HandleAuthorize(request, response);
+  } else if (bGet) {
+    HandlePage(request, response);
+  } else {
+    SetText(response, 404, MessagePage("Not found", "There is no such page."), kHtmlType);
+  }
 }
 
-void CRestEmulator::HandleControl(const httplib::Request& request, httplib::Response& response) {
-  const std::string& path = request.path;
+void CRestEmulator::HandlePage(const HttpRequest& request, HttpResponse& response) {
+  const std::string& path = request.strPath;
+  const ServiceSnapshot snapshot = m_service.Snapshot();
+  std::string (*render)(const ServiceSnapshot&) = nullptr;
+  if (path == "/" || path == "/home.php") {
+    render = &HomePage;
+  } else if (path == "/inbox" || path == "/inbox/") {
+    render = &InboxPage;
+  } else if (path == "/reqs.php") {
+    render = &RequestsPage;
+  } else if (path == "/wall.php") {
+    render = &WallPage;
+  }
+  if (render != nullptr) {
+    SetText(response, 200, render(snapshot), kHtmlType);
+    return;
+  }
+  if (path != "/profile.php") {
+    SetText(response, 404, MessagePage("Not found", "There is no such page."), kHtmlType);
+    return;
+  }
+  CRequestParams params;
+  ReadParams(request, params);
+  const std::string uid = params.Get("id");
+  const PersonRecord* person =
+      uid.empty() || uid == snapshot.user.strUid ? &snapshot.user : nullptr;
+  for (const PersonRecord& entry : snapshot.aFriends) {
+    person = entry.strUid == uid ? &entry : person;
+  }
+  if (person == nullptr) {
+    SetText(response, 404, MessagePage("Profile not found", "This profile is not available."),
+            kHtmlType);
+    return;
+  }
+  SetText(response, 200, ProfilePage(snapshot, *person), kHtmlType);
+}
+
+// The token login: the page shows a form; posting the form approves the token.
+void CRestEmulator::HandleLogin(const HttpRequest& request, HttpResponse& response) {
+  CRequestParams params;
+  ReadParams(request, params);
+  const std::string apiKey = params.Get("api_key");
+  const std::string token = params.Get("auth_token");
+  const std::string userName = m_service.Snapshot().user.strName;
+  if (!m_service.IsKnownApiKey(apiKey)) {
+    SetText(response, 400, MessagePage("Error", "Invalid API key."), kHtmlType);
+  } else if (!m_service.IsPendingToken(apiKey, token)) {
+    SetText(response, 400,
+            MessagePage("Error", "This login link is not valid. Please start the login again."),
+            kHtmlType);
+  } else if (request.strMethod != "POST") {
+    SetText(response, 200, LoginPage(userName, apiKey, token, params.Get("v")), kHtmlType);
+  } else {
+    m_service.ApproveToken(apiKey, token);
+    SetText(response, 200, LoginDonePage(userName), kHtmlType);
+  }
+}
+
+void CRestEmulator::HandleAuthorize(const HttpRequest& request, HttpResponse& response) {
+  CRequestParams params;
+  ReadParams(request, params);
+  const std::string apiKey = params.Get("api_key");
+  const std::string permission = params.Get("ext_perm");
+  if (!m_service.IsKnownApiKey(apiKey)) {
+    SetText(response, 400, MessagePage("Error", "Invalid API key."), kHtmlType);
+  } else if (!IsKnownPermission(permission)) {
+    SetText(response, 400, MessagePage("Error", "Unknown extended permission."), kHtmlType);
+  } else if (request.strMethod != "POST") {
+    SetText(response, 200,
+            AuthorizePage(m_service.Snapshot().user.strName, apiKey, params.Get("v"), permission),
+            kHtmlType);
+  } else {
+    const bool bGranted = params.Get("decision") == "allow";
+    if (bGranted) {
+      m_service.SetPermission(permission, true);
+    }
+    SetText(response, 200, AuthorizeDonePage(permission, bGranted), kHtmlType);
+  }
+}
+
+void CRestEmulator::HandleControl(const HttpRequest& request, HttpResponse& response) {
+  const std::string& path = request.strPath;
+  const bool bGet = request.strMethod != "POST";
   nlohmann::json answer = {{"ok", true}};
+  response.nStatus = 200;
   try {
-    if (request.method == "GET" && path == "/_emu/calls") {
+    if (!IsUtf8(path)) {
+      throw CFieldError("path: not valid UTF-8");
+    }
+    if (bGet && path == "/_emu/calls") {
       answer["calls"] = nlohmann::json::array();
       for (const CallRecord& call : Calls()) {
         answer["calls"].push_back(CallJson(call));
       }
-    } else if (request.method == "GET" && path == "/_emu/state") {
+    } else if (bGet && path == "/_emu/state") {
       answer["state"] = SnapshotJson(m_service.Snapshot());
-    } else if (request.method != "POST") {
-      response.status = 404;
+    } else if (bGet) {
+      response.nStatus = 404;
       answer = {{"ok", false}, {"error", "no such control operation: " + path}};
     } else {
-      const nlohmann::json document = request.body.empty()
+      const nlohmann::json document = request.strBody.empty()
                                           ? nlohmann::json::object()
-                                          : ParseJsonDocument(request.body, "the request");
+                                          : ParseJsonDocument(request.strBody, "the request");
       const CJsonField body(document, "");
       if (path == "/_emu/calls/clear") {
         body.RequireObject({});
@@ -497,8 +488,15 @@ void CRestEmulator::HandleControl(const httplib::Request& request, httplib::Resp
         });
       } else if (path == "/_emu/sessions/expire") {
         body.RequireObject({"session_key"});
-        answer["expired"] = m_service.ExpireSessions(
-            body.Has("session_key") ? body.Member("session_key").String() : std::string());
+        std::string key;
+        if (body.Has("session_key")) {
+          key = body.Member("session_key").String();
+          if (key.empty()) {
+            body.Member("session_key")
+                .Fail("expected a session key; leave it out for every session");
+          }
+        }
+        answer["expired"] = m_service.ExpireSessions(key);
       } else if (path == "/_emu/permissions") {
         body.RequireObject({"name", "granted"});
         const std::string name = body.Member("name").String();
@@ -535,13 +533,15 @@ void CRestEmulator::HandleControl(const httplib::Request& request, httplib::Resp
           m_service.SetSessionLifetime(body.Member("session_lifetime").Integer(0, kLimit));
         }
       } else {
-        response.status = 404;
+        response.nStatus = 404;
         answer = {{"ok", false}, {"error", "no such control operation: " + path}};
       }
     }
   } catch (const CFieldError& error) {
-    response.status = 400;
+    response.nStatus = 400;
     answer = {{"ok", false}, {"error", error.what()}};
   }
-  response.set_content(answer.dump(), kJsonType);
+  // What clients sent comes back in the call log and the state; bytes that are not UTF-8
+  // come back as U+FFFD.
+  SetText(response, response.nStatus, DumpJson(answer), kJsonType);
 }

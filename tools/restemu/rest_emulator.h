@@ -4,8 +4,9 @@
 // the world through Service(), faults and the call log here. tools/restemu/README.md
 // describes both interfaces.
 //
-// Threading: every operation may be called from any thread while the server runs; requests
-// are served by a small pool of threads.
+// Threading: every operation may be called from any thread while the server runs. One thread
+// reads the requests off every connection; whole requests are served by a pool of threads
+// (http_server.h).
 #pragma once
 
 #include <condition_variable>
@@ -23,11 +24,9 @@
 
 #include "tools/restemu/rest_service.h"
 
-namespace httplib {
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
+class CHttpServer;
+struct HttpRequest;
+struct HttpResponse;
 
 enum class FaultKind {
   kDelay,           // the answer comes after a delay
@@ -81,24 +80,27 @@ class CRestEmulator {
   void InjectFault(FaultSpec fault);
   void ClearFaults();
 
-  // The API calls received, oldest first; only the latest 10000 are kept.
+  // The API calls received, oldest first; only the latest 10000 are kept, and fewer when
+  // their parameters come to more than 16 MiB.
   std::vector<CallRecord> Calls() const;
   void ClearCalls();
   // Called after each API call, on the thread that served it.
   void SetCallObserver(std::function<void(const CallRecord&)> observer);
 
  private:
-  void RegisterHandlers();
-  void HandleRest(const httplib::Request& request, httplib::Response& response);
-  void HandleControl(const httplib::Request& request, httplib::Response& response);
+  void Route(const HttpRequest& request, HttpResponse& response);
+  void HandleRest(const HttpRequest& request, HttpResponse& response);
+  void HandlePage(const HttpRequest& request, HttpResponse& response);
+  void HandleLogin(const HttpRequest& request, HttpResponse& response);
+  void HandleAuthorize(const HttpRequest& request, HttpResponse& response);
+  void HandleControl(const HttpRequest& request, HttpResponse& response);
   std::optional<FaultSpec> TakeFault(const std::string& method);
   void Record(CallRecord record);
   // Waits `ms` milliseconds, or less when the server stops.
   void Pause(int ms);
 
   CRestService m_service;
-  std::unique_ptr<httplib::Server> m_pServer;
-  std::thread m_thread;
+  std::unique_ptr<CHttpServer> m_pServer;
   int m_nPort = 0;
 
   std::mutex m_stopMutex;
@@ -108,5 +110,6 @@ class CRestEmulator {
   mutable std::mutex m_mutex;  // faults, calls and the observer
   std::vector<FaultSpec> m_aFaults;
   std::deque<CallRecord> m_aCalls;
+  std::size_t m_nCallBytes = 0;  // what m_aCalls holds, roughly
   std::function<void(const CallRecord&)> m_observer;
 };

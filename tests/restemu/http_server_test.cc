@@ -1,0 +1,214 @@
+// The emulator's HTTP front on its own: the request reader fed whole and byte by byte, and
+// the server's deadlines, connection cap and "100 Continue", with short timeouts.
+#include "tools/restemu/http_server.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "tests/restemu/raw_http_client.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct ReaderCase {
+  const char* szName;
+  std::string strInput;
+  int nStatus;  // 0: the request is read whole
+  const char* szBody;
+};
+
+TEST(RequestReaderTest, ReadsOrRefusesTheSameWayWholeOrByteByByte) {
+  const HttpLimits limits{1024, 8, 1000};
+  const std::string post = "POST /p HTTP/1.1\r\n";
+  std::string nineFields;
+  for (int i = 0; i < 9; ++i) {
+    nineFields += "F" + std::to_string(i) + ": 1\r\n";
+  }
+  const ReaderCase cases[] = {
+      {"fixed length", post + "Content-Length: 5\r\n\r\nhello", 0, "hello"},
+      {"chunked with an extension and a trailer",
+       post + "Transfer-Encoding: Chunked\r\n\r\n3;x=1\r\nabc\r\n2\r\nde\r\n0\r\nT: 1\r\n\r\n", 0,
+       "abcde"},
+      {"bare line feeds", "POST /p HTTP/1.1\nContent-Length: 2\n\nok", 0, "ok"},
+      {"gzip",
+       post + "Content-Encoding: gzip\r\nContent-Length: " +
+           std::to_string(GzipForTest("packed").size()) + "\r\n\r\n" + GzipForTest("packed"),
+       0, "packed"},
+      {"a length over the limit", post + "Content-Length: 1001\r\n\r\n", 413, ""},
+      {"chunks over the limit",
+       post + "Transfer-Encoding: chunked\r\n\r\n3e8\r\n" + std::string(1000, 'a') +
+           "\r\n1\r\nb\r\n0\r\n\r\n",
+       413, ""},
+      {"gzip that unpacks over the limit",
+       post + "Content-Encoding: gzip\r\nContent-Length: " +
+           std::to_string(GzipForTest(std::string(5000, 'z')).size()) + "\r\n\r\n" +
+           GzipForTest(std::string(5000, 'z')),
+       413, ""},
+      {"gzip that is not gzip", post + "Content-Encoding: gzip\r\nContent-Length: 4\r\n\r\nabcd",
+       400, ""},
+      {"a head over the limit", post + "X: " + std::string(1100, 'x') + "\r\n\r\n", 431, ""},
+      {"too many fields", post + nineFields + "\r\n", 431, ""},
+      {"length and chunking both", post + "Content-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n",
+       400, ""},
+      {"two different lengths", post + "Content-Length: 3\r\nContent-Length: 4\r\n\r\n", 400, ""},
+      {"a length that is no number", post + "Content-Length: -1\r\n\r\n", 400, ""},
+      {"an unknown transfer coding", post + "Transfer-Encoding: gzip\r\n\r\n", 501, ""},
+      {"an unknown content coding", post + "Content-Encoding: compress\r\n\r\n", 415, ""},
+      {"a chunk size that is no number", post + "Transfer-Encoding: chunked\r\n\r\nzz\r\n", 400,
+       ""},
+      {"a chunk longer than its size", post + "Transfer-Encoding: chunked\r\n\r\n1\r\nab\r\n", 400,
+       ""},
+      {"a folded header", post + "A: 1\r\n  2\r\n\r\n", 400, ""},
+      {"a header without a colon", post + "Nonsense\r\n\r\n", 400, ""},
+      {"HTTP/2", "GET / HTTP/2.0\r\n\r\n", 505, ""},
+      {"a target that is no path", "GET http://x/ HTTP/1.1\r\n\r\n", 400, ""},
+      {"a request line of two words", "GET /\r\n\r\n", 400, ""},
+  };
+  for (const ReaderCase& test : cases) {
+    for (const bool bByteByByte : {false, true}) {
+      CRequestReader reader(limits);
+      CRequestReader::State state = CRequestReader::State::kNeedMore;
+      for (std::size_t at = 0;
+           at < test.strInput.size() && state == CRequestReader::State::kNeedMore;
+           at += bByteByByte ? 1 : test.strInput.size()) {
+        reader.Append(test.strInput.data() + at, bByteByByte ? 1 : test.strInput.size());
+        state = reader.Advance();
+      }
+      const std::string name = std::string(test.szName) + (bByteByByte ? ", byte by byte" : "");
+      if (test.nStatus == 0) {
+        ASSERT_EQ(state, CRequestReader::State::kComplete)
+            << name << ": " << reader.FailureReason();
+        EXPECT_EQ(reader.TakeRequest().strBody, test.szBody) << name;
+      } else {
+        ASSERT_EQ(state, CRequestReader::State::kFailed) << name;
+        EXPECT_EQ(reader.FailureStatus(), test.nStatus) << name << ": " << reader.FailureReason();
+      }
+    }
+  }
+}
+
+TEST(RequestReaderTest, PipelinedRequestsComeOneAfterTheOther) {
+  CRequestReader reader;
+  const std::string requests =
+      "\r\nGET /a%20b?x=1+2 HTTP/1.1\r\nHost: h\r\n\r\n"
+      "GET /c HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n"
+      "GET /d HTTP/1.0\r\n\r\n"
+      "POST /e HTTP/1.1\r\nConnection: close\r\nExpect: 100-continue\r\nContent-Length: 1\r\n\r\n";
+  reader.Append(requests.data(), requests.size());
+  ASSERT_EQ(reader.Advance(), CRequestReader::State::kComplete);
+  const HttpRequest first = reader.TakeRequest();
+  EXPECT_EQ(first.strPath, "/a b");
+  EXPECT_EQ(first.strQuery, "x=1+2");
+  EXPECT_EQ(first.Header("HOST"), "h");
+  EXPECT_TRUE(first.bKeepAlive);
+  ASSERT_EQ(reader.Advance(), CRequestReader::State::kComplete);
+  EXPECT_TRUE(reader.TakeRequest().bKeepAlive);
+  ASSERT_EQ(reader.Advance(), CRequestReader::State::kComplete);
+  EXPECT_FALSE(reader.TakeRequest().bKeepAlive);
+
+  // The last one waits for its body and asks, once, for the go-ahead.
+  EXPECT_EQ(reader.Advance(), CRequestReader::State::kNeedMore);
+  EXPECT_TRUE(reader.HasStarted());
+  EXPECT_TRUE(reader.TakeContinueRequest());
+  EXPECT_FALSE(reader.TakeContinueRequest());
+  reader.Append("!", 1);
+  ASSERT_EQ(reader.Advance(), CRequestReader::State::kComplete);
+  const HttpRequest last = reader.TakeRequest();
+  EXPECT_EQ(last.strBody, "!");
+  EXPECT_FALSE(last.bKeepAlive);
+  EXPECT_FALSE(reader.HasStarted());
+}
+
+class CHttpServerTest : public ::testing::Test {
+ protected:
+  void StartServer(HttpServerOptions options) {
+    m_pServer = std::make_unique<CHttpServer>(
+        [](const HttpRequest& request, HttpResponse& response) {
+          if (request.strPath == "/throw") {
+            throw std::runtime_error("handler failed");
+          }
+          response.strBody = request.strMethod + " " + request.strPath + " " + request.strBody;
+        },
+        options);
+    m_nPort = m_pServer->Start(0);
+  }
+
+  std::optional<RawAnswer> Get(CRawConnection& connection, const std::string& path) {
+    connection.Send("GET " + path + " HTTP/1.1\r\nHost: h\r\n\r\n");
+    return connection.ReadAnswer();
+  }
+
+  std::unique_ptr<CHttpServer> m_pServer;
+  int m_nPort = 0;
+};
+
+TEST_F(CHttpServerTest, SilentAndSlowConnectionsAreCutOffAtTheirDeadlines) {
+  HttpServerOptions options;
+  options.idleTimeout = 300ms;
+  options.requestTimeout = 600ms;
+  StartServer(options);
+
+  CRawConnection silent(m_nPort);
+  CRawConnection slow(m_nPort);
+  slow.Send("GET / HT");
+  CRawConnection kept(m_nPort);
+  auto first = Get(kept, "/one");
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->strBody, "GET /one ");
+  EXPECT_EQ(first->Header("Connection"), "keep-alive");
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(silent.ClosedWithin(5s));
+  EXPECT_TRUE(kept.ClosedWithin(5s));  // idle after its answer
+  const auto answer = slow.ReadAnswer(5s);
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->nStatus, 408);
+  EXPECT_TRUE(slow.ClosedWithin(5s));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 250ms);
+
+  // A handler that throws gives a 500, and the server goes on.
+  CRawConnection next(m_nPort);
+  const auto failed = Get(next, "/throw");
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->nStatus, 500);
+  const auto served = Get(next, "/two");
+  ASSERT_TRUE(served);
+  EXPECT_EQ(served->strBody, "GET /two ");
+}
+
+TEST_F(CHttpServerTest, PastTheCapTheConnectionIdleTheLongestMakesRoom) {
+  HttpServerOptions options;
+  options.nMaxConnections = 3;
+  StartServer(options);
+
+  std::vector<std::unique_ptr<CRawConnection>> idle;
+  for (int i = 0; i < 3; ++i) {
+    idle.push_back(std::make_unique<CRawConnection>(m_nPort));
+    std::this_thread::sleep_for(50ms);  // so that the first one is the oldest
+  }
+  CRawConnection newest(m_nPort);
+  const auto answer = Get(newest, "/room");
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->strBody, "GET /room ");
+  EXPECT_TRUE(idle[0]->ClosedWithin(2s));
+  EXPECT_FALSE(idle[2]->ClosedWithin(100ms));
+}
+
+TEST_F(CHttpServerTest, ABodyAwaitingTheGoAheadGetsOneHundredContinue) {
+  StartServer({});
+  CRawConnection connection(m_nPort);
+  connection.Send(
+      "POST /up HTTP/1.1\r\nHost: h\r\nExpect: 100-continue\r\nContent-Length: 4\r\n\r\n");
+  const auto goAhead = connection.ReadAnswer(5s);
+  ASSERT_TRUE(goAhead);
+  EXPECT_EQ(goAhead->nStatus, 100);
+  connection.Send("data");
+  const auto answer = connection.ReadAnswer(5s);
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->nStatus, 200);
+  EXPECT_EQ(answer->strBody, "POST /up data");
+}
+
+}  // namespace
