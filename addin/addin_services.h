@@ -5,6 +5,7 @@
 #pragma once
 
 class CFacebookClient;
+class CButtonImages;
 class CFacebookRunner;
 class CFBOpts;
 class CLogger;
@@ -28,7 +29,9 @@ struct AddinServices {
 };
 
 // What an explorer object needs besides: the application's background runner, which the
-// toolbar's commands ask for an immediate check.
+// toolbar's commands ask for an immediate check and the status list for what is playing, and
+// the button pictures, whose clipboard format names are found out once for the process.
 struct ExplorerServices : AddinServices {
   CFacebookRunner& runner;
+  CButtonImages& buttonImages;
 };

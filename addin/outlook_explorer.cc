@@ -3,7 +3,10 @@
 #include <utility>
 
 #include "addin/explorer_coll.h"
+#include "common/deployment.h"
+#include "common/text.h"
 #include "facebook/facebook_client.h"
+#include "monitor/facebook_runner.h"
 #include "platform/window_system.h"
 #include "settings/options.h"
 #include "settings/session_store.h"
@@ -17,7 +20,16 @@ constexpr std::int32_t kBuildOnActivateVersion = 10;
 
 }  // namespace
 
-CFBOutlookExplorer::CFBOutlookExplorer(const ExplorerServices& services) : m_services(services) {}
+CFBOutlookExplorer::CFBOutlookExplorer(const ExplorerServices& services)
+    : m_statusList(
+          services.options, services.client,
+          [&runner = services.runner] { return runner.GetNowPlaying(); },
+          [&state = services.moduleState](std::shared_ptr<IOutlookApplication>* application) {
+            return state.GetOutlookApplication(application);
+          }),
+      m_notifications(services.client, services.clock, services.shell,
+                      Utf8ToWide(services.deployment.strSiteAddress)),
+      m_services(services) {}
 
 CFBOutlookExplorer::~CFBOutlookExplorer() {
   // An object destroyed before its window closed (the module goes away first) leaves no
@@ -32,6 +44,7 @@ HRESULT CFBOutlookExplorer::Init(std::shared_ptr<IOutlookExplorer> explorer,
   m_pColl = coll;
   m_spExplorer = std::move(explorer);
   AdviseSink(m_spExplorer);
+  m_statusList.LoadFromOptions();
   BuildToolbar();
   return S_OK;
 }

@@ -22,7 +22,9 @@
 #include "addin/event_sink.h"
 #include "addin/module_state.h"
 #include "common/hresult.h"
+#include "monitor/notifications_popup.h"
 #include "platform/outlook_host.h"
+#include "status/status_list.h"
 
 namespace morvane {
 
@@ -143,10 +145,13 @@ class CFBOutlookExplorer final : public std::enable_shared_from_this<CFBOutlookE
   bool m_bToolbarBuilt = false;
   bool m_bPositionApplied = false;
 
+  // The values behind the status combo box.
+  CStatusList m_statusList;
   // The status text last put into, or posted from, the status combo box.
   std::wstring m_bstrShownStatus;
-  // The drop-down's links, index-aligned with its items (entry k belongs to item k + 1).
-  std::vector<std::wstring> m_aLinks;
+  // The drop-down's contents: its links (m_aLinks, index-aligned with the items), the
+  // activity signature and the time of its last rebuild.
+  CNotificationsPopup m_notifications;
 
  private:
   // The one place a button gets its picture (bitmap `faceBitmapId` with the transparent key
@@ -157,10 +162,8 @@ class CFBOutlookExplorer final : public std::enable_shared_from_this<CFBOutlookE
   void ShowLoggedIn(const std::wstring& name, const std::wstring& statusMessage,
                     const std::wstring& statusTime);
   void ShowLoggedOut();
-  // Where the status combo box's list is filled and the drop-down's entries are rebuilt while
-  // logged in.
-  void FillStatusList();
-  void UpdateNotifications();
+  // The message box of the commands that need Outlook 2003 or later.
+  void ShowVersionNotSupported();
 
   // The combo boxes' Change, kept alive as the other entries are.
   void StatusComboChanged(const std::shared_ptr<ICommandBarComboBox>& comboBox);

@@ -14,7 +14,8 @@ CZenletApplication::CZenletApplication(const AddinServices& services,
                                        INowPlayingSource& secondPlayer, IThreadHooks& threadHooks,
                                        CLogger& runnerLog)
     : m_runner(services.client, firstPlayer, secondPlayer, services.clock, threadHooks, runnerLog),
-      m_explorers(ExplorerServices{services, m_runner}),
+      m_buttonImages(services.windowSystem, services.pClipboard, services.log),
+      m_explorers(ExplorerServices{services, m_runner, m_buttonImages}),
       m_services(services) {}
 
 CZenletApplication::~CZenletApplication() {

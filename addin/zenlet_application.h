@@ -16,6 +16,7 @@
 #include "monitor/facebook_runner.h"
 #include "platform/outlook_host.h"
 #include "platform/window_system.h"
+#include "toolbar/button_image.h"
 
 class INowPlayingSource;
 class IThreadHooks;
@@ -49,6 +50,7 @@ class CZenletApplication final : public CEventSink<IApplicationEvents, IOutlookA
   void OnQuit() override { Cleanup(); }
 
   CFacebookRunner m_runner;
+  CButtonImages m_buttonImages;  // before the explorers, which use it
   std::shared_ptr<IOutlookApplication> m_spApplication;
   CMVOutlookExplorerColl<CFBOutlookExplorer> m_explorers;
   TimerId m_nTimerId = 0;

@@ -7,11 +7,10 @@
 
 #include <chrono>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "bench/median_reporter.h"
 #include "tests/addin/addin_host.h"
 
 namespace {
@@ -76,20 +75,9 @@ BENCHMARK(BM_OnDisconnectionIdleRunner)
     ->ReportAggregatesOnly(true);
 
 // Prints each benchmark's median beside Outlook's limit and the target.
-class CLimitReporter : public benchmark::ConsoleReporter {
+class CLimitReporter : public CMedianReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" &&
-          !run.error_occurred) {
-        m_mapMedianMs[run.run_name.function_name] =
-            run.GetAdjustedRealTime();  // in the benchmark's unit, milliseconds
-      }
-    }
-  }
-
-  void PrintRatios() const {
+  void PrintSummary() const override {
     struct Limit {
       const char* name;
       const char* what;
@@ -101,32 +89,22 @@ class CLimitReporter : public benchmark::ConsoleReporter {
         {"BM_OnDisconnectionIdleRunner", "OnDisconnection, idle runner", 500, 10},
     };
     for (const Limit& limit : limits) {
-      const auto found = m_mapMedianMs.find(limit.name);
-      if (found == m_mapMedianMs.end() || found->second <= 0) {
+      const Times* found = Median(limit.name);
+      if (found == nullptr || found->dRealUs <= 0) {
         continue;
       }
+      const double medianMs = found->dRealUs / 1000;
       std::printf(
           "%s: median %.3f ms; Outlook's limit %.0f ms is %.0f times that (target: below %.0f "
           "ms, at least 50 times)\n",
-          limit.what, found->second, limit.outlookMs, limit.outlookMs / found->second,
-          limit.targetMs);
+          limit.what, medianMs, limit.outlookMs, limit.outlookMs / medianMs, limit.targetMs);
     }
   }
-
- private:
-  std::map<std::string, double> m_mapMedianMs;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-    return 1;
-  }
   CLimitReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
-  benchmark::Shutdown();
-  return 0;
+  return RunBenchmarksWithSummary(argc, argv, reporter);
 }

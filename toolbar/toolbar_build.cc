@@ -8,15 +8,15 @@
 #include "addin/outlook_explorer.h"
 #include "common/format.h"
 #include "platform/clock.h"
+#include "resources/bitmaps.h"
 #include "resources/string_table.h"
 #include "settings/options.h"
+#include "toolbar/button_image.h"
 
 namespace morvane {
 
 namespace {
 
-constexpr unsigned kFacebookBitmapId = 201;
-constexpr std::uint32_t kFacebookKeyColour = 0xFDE8D4;  // RGB(212, 232, 253)
 constexpr std::int32_t kDropDownLines = 60;
 constexpr std::int32_t kNotificationsWidth = 120;
 constexpr std::int32_t kAutomaticDropDownWidth = -1;
@@ -154,9 +154,10 @@ HRESULT CFBOutlookExplorer::AddButton(unsigned id, const std::shared_ptr<IComman
   return hr;
 }
 
-void CFBOutlookExplorer::SetButtonFace(const std::shared_ptr<ICommandBarButton>& /*button*/,
-                                       unsigned /*faceBitmapId*/, std::uint32_t /*faceColour*/) {
-  // Until the button-image code is in, the button keeps Office's blank face.
+void CFBOutlookExplorer::SetButtonFace(const std::shared_ptr<ICommandBarButton>& button,
+                                       unsigned faceBitmapId, std::uint32_t faceColour) {
+  m_services.buttonImages.SetButtonImage(*button, m_services.moduleState.GetOutlookMajorVersion(),
+                                         faceBitmapId, faceColour);
 }
 
 HRESULT CFBOutlookExplorer::BuildToolbar() {
@@ -187,7 +188,8 @@ HRESULT CFBOutlookExplorer::BuildToolbar() {
 
   if (!m_spFacebookButton) {
     AddButton(command_id::kFacebook, bar, office::kButtonIconAndCaption, IDS_SITE_NAME,
-              IDS_SITE_TOOLTIP, false, kFacebookBitmapId, kFacebookKeyColour, &m_spFacebookButton);
+              IDS_SITE_TOOLTIP, false, IDB_FACEBOOK_BUTTON, kFacebookButtonKeyColour,
+              &m_spFacebookButton);
   }
 
   if (!m_spStatusCombo) {

@@ -10,8 +10,6 @@ namespace morvane {
 
 namespace {
 
-// The drop-down's one item while logged out.
-constexpr const wchar_t* kNoNotifications = L"No Notifications";
 constexpr const wchar_t* kCurrentStatus = L"\nCurrent Status - ";
 
 void SetVisible(const std::shared_ptr<ICommandBarButton>& button, bool visible) {
@@ -55,7 +53,7 @@ void CFBOutlookExplorer::ShowLoggedIn(const std::wstring& name, const std::wstri
       tooltip += statusMessage;
     }
     m_spStatusCombo->SetTooltipText(tooltip);
-    FillStatusList();
+    m_statusList.FillComboBox(*m_spStatusCombo);
     // The box shows the current status unless the user has typed something else into it.
     if (!statusTime.empty()) {
       std::wstring text;
@@ -75,8 +73,7 @@ void CFBOutlookExplorer::ShowLoggedIn(const std::wstring& name, const std::wstri
     m_spFacebookButton->SetTooltipText(LoadText(IDS_SITE_TOOLTIP));
   }
   if (m_spNotificationsCombo) {
-    m_spNotificationsCombo->SetEnabled(true);
-    UpdateNotifications();
+    m_notifications.RefreshLoggedIn(*m_spNotificationsCombo);
   }
 }
 
@@ -98,22 +95,8 @@ void CFBOutlookExplorer::ShowLoggedOut() {
   }
 
   if (m_spNotificationsCombo) {
-    m_spNotificationsCombo->Clear();
-    m_aLinks.clear();
-    if (SUCCEEDED(m_spNotificationsCombo->AddItem(kNoNotifications))) {
-      m_aLinks.emplace_back();
-    }
-    m_spNotificationsCombo->SetListIndex(1);
-    m_spNotificationsCombo->SetEnabled(false);
+    m_notifications.ShowLoggedOut(*m_spNotificationsCombo);
   }
-}
-
-void CFBOutlookExplorer::FillStatusList() {
-  // The status list (remembered values, presets, live values) fills the box here.
-}
-
-void CFBOutlookExplorer::UpdateNotifications() {
-  // The drop-down's activity entries are rebuilt here when the activity changed.
 }
 
 }  // namespace morvane

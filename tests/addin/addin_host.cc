@@ -5,12 +5,17 @@
 #include "common/deployment.h"
 #include "platform/sim/sim_platform.h"
 
-CAddinHost::CAddinHost(SimOutlookOptions options) : outlook(clock, std::move(options)) {
+CAddinHost::CAddinHost(SimOutlookOptions options)
+    : CAddinHost(std::move(options), &http, GetDeploymentConfig()) {}
+
+CAddinHost::CAddinHost(SimOutlookOptions options, IHttpTransport* transport,
+                       const DeploymentConfig& deployment)
+    : outlook(clock, std::move(options)) {
   Platform platform;
   platform.pClock = &clock;
   platform.pFileSystem = &files;
   platform.pLogBackend = &log;
-  platform.pHttp = &http;
+  platform.pHttp = transport;
   platform.pXml = &xml;
   platform.pRegistry = &registry;
   platform.pProtector = &protector;
@@ -18,7 +23,7 @@ CAddinHost::CAddinHost(SimOutlookOptions options) : outlook(clock, std::move(opt
   platform.pSecondPlayer = &secondPlayer;
   platform.pThreadHooks = &hooks;
   WireSimulatedHost(outlook, &platform);
-  module.emplace(platform, GetDeploymentConfig());
+  module.emplace(platform, deployment);
   connect.emplace(module->CreateConnect());
 }
 

@@ -23,6 +23,10 @@
 class CAddinHost {
  public:
   explicit CAddinHost(SimOutlookOptions options = {});
+  // The same, with the client talking through `transport` to the service `deployment` names
+  // (the scripted transport is then left unused). `transport` must outlive the host.
+  CAddinHost(SimOutlookOptions options, IHttpTransport* transport,
+             const DeploymentConfig& deployment);
   ~CAddinHost();
 
   // OnConnection with the simulation's Application (with or without _Application).
