@@ -6,15 +6,16 @@
 #include <cerrno>
 #include <chrono>
 
-CBatchTransport::CBatchTransport(int inputFd, std::FILE* output, CEventHub& hub,
-                                 Handlers handlers)
+CBatchTransport::CBatchTransport(int inputFd, std::FILE* output, CEventHub& hub, Handlers handlers)
     : m_nInput(inputFd),
       m_pOutput(output),
       m_handlers(std::move(handlers)),
       // Subscribed at once, so that no event published before Start is missed.
       m_spEvents(hub.Subscribe()) {}
 
-CBatchTransport::~CBatchTransport() { Stop(); }
+CBatchTransport::~CBatchTransport() {
+  Stop();
+}
 
 void CBatchTransport::Start() {
   m_writer = std::thread([this] { WriteLoop(); });

@@ -27,8 +27,9 @@ std::optional<int> ReadNumber(const std::string& text, int low, int high) {
 // pages lie beside it, so an address with a path of its own cannot be served.
 bool ReadServiceUrl(const std::string& url, ProgramOptions& options, std::string& error) {
   const std::string scheme = "http://";
-  error = "--service takes the root address of a REST service over plain HTTP, such as "
-          "http://127.0.0.1:8080/";
+  error =
+      "--service takes the root address of a REST service over plain HTTP, such as "
+      "http://127.0.0.1:8080/";
   if (url.compare(0, scheme.size(), scheme) != 0) {
     return false;
   }

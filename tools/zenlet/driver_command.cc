@@ -11,7 +11,7 @@ namespace {
 struct CommandShape {
   CommandKind kind;
   const char* szName;
-  bool bExplorer;  // names an explorer
+  bool bExplorer;          // names an explorer
   const char* szArgument;  // its other field: "id", "text", "index", "ms", or null
 };
 

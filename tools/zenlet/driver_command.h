@@ -24,10 +24,10 @@ enum class CommandKind {
 
 struct DriverCommand {
   CommandKind kind = CommandKind::kSnapshot;
-  int nExplorer = 0;  // from 1; 0 for the commands that name none
-  int nId = 0;        // click: the command id
-  int nIndex = 0;     // choose, pick: the item, from 1
-  int nMs = 0;        // wait
+  int nExplorer = 0;     // from 1; 0 for the commands that name none
+  int nId = 0;           // click: the command id
+  int nIndex = 0;        // choose, pick: the item, from 1
+  int nMs = 0;           // wait
   std::wstring strText;  // type
 };
 

@@ -63,16 +63,16 @@ CPageServer::CPageServer(CEventHub& hub, std::function<void(std::string_view)> s
   httplib::Server& server = *m_pServer;
   server.set_socket_options(ExclusiveSocketOptions);
   server.set_payload_max_length(kLongestCommand);
-  server.set_pre_routing_handler([this](const httplib::Request& request,
-                                        httplib::Response& response) {
-    if (HasToken(request)) {
-      return httplib::Server::HandlerResponse::Unhandled;
-    }
-    response.status = 403;
-    response.set_content("This page needs the address zenlet printed, with its token.\n",
-                         "text/plain");
-    return httplib::Server::HandlerResponse::Handled;
-  });
+  server.set_pre_routing_handler(
+      [this](const httplib::Request& request, httplib::Response& response) {
+        if (HasToken(request)) {
+          return httplib::Server::HandlerResponse::Unhandled;
+        }
+        response.status = 403;
+        response.set_content("This page needs the address zenlet printed, with its token.\n",
+                             "text/plain");
+        return httplib::Server::HandlerResponse::Handled;
+      });
   server.Get("/", [](const httplib::Request&, httplib::Response& response) {
     const std::string_view page = PageText();
     response.set_header("Cache-Control", "no-store");
@@ -88,7 +88,9 @@ CPageServer::CPageServer(CEventHub& hub, std::function<void(std::string_view)> s
   });
 }
 
-CPageServer::~CPageServer() { Stop(); }
+CPageServer::~CPageServer() {
+  Stop();
+}
 
 bool CPageServer::HasToken(const httplib::Request& request) const {
   const std::string given = request.has_param("token") ? request.get_param_value("token")
@@ -101,8 +103,8 @@ void CPageServer::ServeEvents(httplib::Response& response) {
   response.set_header("Cache-Control", "no-store");
   response.set_chunked_content_provider(
       "text/event-stream",
-      [subscription, quiet = std::chrono::steady_clock::now()](
-          std::size_t, httplib::DataSink& sink) mutable {
+      [subscription, quiet = std::chrono::steady_clock::now()](std::size_t,
+                                                               httplib::DataSink& sink) mutable {
         std::optional<std::string> event = subscription->Next(std::chrono::milliseconds(500));
         if (event) {
           const std::string frame = "data: " + *event + "\n\n";
