@@ -63,7 +63,7 @@ class CSimMessageLoop {
   // Called after every timer callback that ran, with the timer's id.
   void SetTimerHook(std::function<void(TimerId)> hook);
 
-  // The loop's clock time in milliseconds, counted from its start.
+  // The loop's clock time in milliseconds, counted from its start (0 on another thread).
   std::int64_t NowMs();
 
   // Stops every timer and drops queued work; the loop does nothing more and never touches

@@ -27,6 +27,8 @@ inline constexpr HRESULT kBadIndex = static_cast<HRESULT>(0x8002000Bu);
 inline constexpr HRESULT kClipboardCantOpen = static_cast<HRESULT>(0x800401D0u);
 // A source that has handed out every cookie it can (CONNECT_E_ADVISELIMIT).
 inline constexpr HRESULT kAdviseLimit = static_cast<HRESULT>(0x80040201u);
+// Driver input to a window that a modal message box disables.
+inline constexpr HRESULT kWindowDisabled = E_ACCESSDENIED;
 }  // namespace sim_error
 
 // Office's bar positions besides office::kBarTop.
