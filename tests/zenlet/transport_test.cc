@@ -18,7 +18,7 @@
 
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 std::vector<std::string> Drain(CEventHub::CSubscription& subscription) {
   std::vector<std::string> events;

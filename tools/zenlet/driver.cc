@@ -25,8 +25,8 @@ CDriver::~CDriver() {
 
 void CDriver::Start() {
   m_bStarted = true;
-  nlohmann::json ready = m_settings.ready;
-  ready["event"] = "ready";
+  nlohmann::ordered_json ready = {{"event", "ready"}};
+  ready.update(m_settings.ready);
   m_hub.Publish(ready);
   PublishExplorers(true);
   PublishToolbars(true);
@@ -215,7 +215,7 @@ void CDriver::PublishExplorers(bool bForce) {
   if (!m_bStarted) {
     return;
   }
-  nlohmann::json event = ExplorersEvent(m_outlook.Explorers(), m_outlook.ActiveExplorer());
+  nlohmann::ordered_json event = ExplorersEvent(m_outlook.Explorers(), m_outlook.ActiveExplorer());
   std::string text = CEventHub::Serialise(event);
   if (bForce || text != m_strExplorers) {
     m_strExplorers = std::move(text);
@@ -233,7 +233,7 @@ void CDriver::PublishToolbars(bool bForce) {
     if (!explorer.bOpen) {
       continue;
     }
-    const nlohmann::json event = ToolbarEvent(
+    const nlohmann::ordered_json event = ToolbarEvent(
         explorer.nNumber, m_outlook.ReadBar(explorer.nNumber, kZenletBarName), bLoggedIn);
     std::string text = CEventHub::Serialise(event);
     const auto last = m_toolbars.find(explorer.nNumber);
@@ -245,7 +245,7 @@ void CDriver::PublishToolbars(bool bForce) {
   m_toolbars = std::move(shown);
 }
 
-void CDriver::Tell(const nlohmann::json& event) {
+void CDriver::Tell(const nlohmann::ordered_json& event) {
   if (m_bStarted) {
     m_hub.Publish(event);
   }

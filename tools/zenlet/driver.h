@@ -33,7 +33,7 @@
 class CDriver : public ISimObserver {
  public:
   struct Settings {
-    nlohmann::json ready;  // the ready event's fields besides "event"
+    nlohmann::ordered_json ready;  // the ready event's fields besides "event"
     bool bAutoOk = false;  // every message box is answered with OK as it opens
     // Called on the main thread for every address the add-in opens, after its event; the
     // batch mode completes the emulator's pages here. May be empty.
@@ -76,7 +76,7 @@ class CDriver : public ISimObserver {
   std::string Act(const DriverCommand& command);
   std::string ActOnBar(const DriverCommand& command);
   // Publishes what the simulation told, once started.
-  void Tell(const nlohmann::json& event);
+  void Tell(const nlohmann::ordered_json& event);
   void PublishExplorers(bool bForce);
   void PublishToolbars(bool bForce);
 

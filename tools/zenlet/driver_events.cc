@@ -12,15 +12,15 @@ std::string Text(const std::wstring& text) {
   return WideToUtf8(text);
 }
 
-nlohmann::json Picture(const PixelImage& image) {
+nlohmann::ordered_json Picture(const PixelImage& image) {
   if (image.nWidth <= 0 || image.nHeight <= 0) {
     return nullptr;
   }
   return {{"width", image.nWidth}, {"height", image.nHeight}, {"pixels", image.aPixels}};
 }
 
-nlohmann::json Items(const std::vector<std::wstring>& items) {
-  nlohmann::json list = nlohmann::json::array();
+nlohmann::ordered_json Items(const std::vector<std::wstring>& items) {
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const std::wstring& item : items) {
     list.push_back(Text(item));
   }
@@ -28,7 +28,7 @@ nlohmann::json Items(const std::vector<std::wstring>& items) {
 }
 
 // What every control shows.
-nlohmann::json Common(const SimControlState& control) {
+nlohmann::ordered_json Common(const SimControlState& control) {
   return {{"caption", Text(control.strCaption)},
           {"tooltip", Text(control.strTooltip)},
           {"visible", control.bVisible},
@@ -36,17 +36,17 @@ nlohmann::json Common(const SimControlState& control) {
           {"begin_group", control.bBeginGroup}};
 }
 
-nlohmann::json Button(const SimControlState& control, std::optional<int> id) {
-  nlohmann::json button = Common(control);
-  button["id"] = id ? nlohmann::json(*id) : nlohmann::json(nullptr);
+nlohmann::ordered_json Button(const SimControlState& control, std::optional<int> id) {
+  nlohmann::ordered_json button = Common(control);
+  button["id"] = id ? nlohmann::ordered_json(*id) : nlohmann::ordered_json(nullptr);
   button["style"] = control.nStyle;
   button["face"] = Picture(control.picture);
   button["mask"] = Picture(control.mask);
   return button;
 }
 
-nlohmann::json ComboBox(const SimControlState& control) {
-  nlohmann::json box = Common(control);
+nlohmann::ordered_json ComboBox(const SimControlState& control) {
+  nlohmann::ordered_json box = Common(control);
   box["text"] = Text(control.strText);
   box["items"] = Items(control.aItems);
   box["list_index"] = control.nListIndex;
@@ -56,9 +56,9 @@ nlohmann::json ComboBox(const SimControlState& control) {
   return box;
 }
 
-nlohmann::json Menu(const SimControlState& popup) {
-  nlohmann::json menu = Common(popup);
-  nlohmann::json items = nlohmann::json::array();
+nlohmann::ordered_json Menu(const SimControlState& popup) {
+  nlohmann::ordered_json menu = Common(popup);
+  nlohmann::ordered_json items = nlohmann::ordered_json::array();
   for (std::size_t i = 0; i < popup.aMenu.size(); ++i) {
     const std::optional<int> id =
         i < std::size(kMenuCommandIds) ? std::optional<int>(kMenuCommandIds[i]) : std::nullopt;
@@ -120,8 +120,8 @@ std::optional<SimControlPath> PathOfCommand(const SimBarState& bar, int id) {
   return std::nullopt;
 }
 
-nlohmann::json ToolbarEvent(int explorer, const std::optional<SimBarState>& bar, bool bLoggedIn) {
-  nlohmann::json event = {
+nlohmann::ordered_json ToolbarEvent(int explorer, const std::optional<SimBarState>& bar, bool bLoggedIn) {
+  nlohmann::ordered_json event = {
       {"event", "toolbar"}, {"explorer", explorer},       {"logged_in", bLoggedIn},
       {"bar", nullptr},     {"facebook_button", nullptr}, {"status", nullptr},
       {"menu", nullptr},    {"notifications", nullptr}};
@@ -149,9 +149,9 @@ nlohmann::json ToolbarEvent(int explorer, const std::optional<SimBarState>& bar,
   return event;
 }
 
-nlohmann::json ExplorersEvent(const std::vector<SimExplorerInfo>& explorers, int active) {
-  nlohmann::json open = nlohmann::json::array();
-  nlohmann::json disabled = nlohmann::json::array();
+nlohmann::ordered_json ExplorersEvent(const std::vector<SimExplorerInfo>& explorers, int active) {
+  nlohmann::ordered_json open = nlohmann::ordered_json::array();
+  nlohmann::ordered_json disabled = nlohmann::ordered_json::array();
   for (const SimExplorerInfo& explorer : explorers) {
     if (explorer.bOpen) {
       open.push_back(explorer.nNumber);
@@ -163,35 +163,35 @@ nlohmann::json ExplorersEvent(const std::vector<SimExplorerInfo>& explorers, int
   return {{"event", "explorers"}, {"open", open}, {"active", active}, {"disabled", disabled}};
 }
 
-nlohmann::json MessageBoxEvent(const SimMessageBox& box) {
+nlohmann::ordered_json MessageBoxEvent(const SimMessageBox& box) {
   return {{"event", "message_box"},    {"box", box.nId},
           {"explorer", box.nExplorer}, {"title", Text(box.strTitle)},
           {"text", Text(box.strText)}, {"style", box.nStyle}};
 }
 
-nlohmann::json MessageBoxClosedEvent(const SimMessageBox& box, int answer) {
+nlohmann::ordered_json MessageBoxClosedEvent(const SimMessageBox& box, int answer) {
   return {{"event", "message_box_closed"},
           {"box", box.nId},
           {"explorer", box.nExplorer},
           {"answer", answer}};
 }
 
-nlohmann::json OpenUrlEvent(const std::wstring& address) {
+nlohmann::ordered_json OpenUrlEvent(const std::wstring& address) {
   return {{"event", "open_url"}, {"url", Text(address)}};
 }
 
-nlohmann::json MailEvent(const SimMail& mail) {
+nlohmann::ordered_json MailEvent(const SimMail& mail) {
   return {{"event", "mail"}, {"subject", Text(mail.strSubject)}, {"to", Text(mail.strTo)}};
 }
 
-nlohmann::json CursorEvent(bool bBusy) {
+nlohmann::ordered_json CursorEvent(bool bBusy) {
   return {{"event", "cursor"}, {"busy", bBusy}};
 }
 
-nlohmann::json ErrorEvent(const std::string& message) {
+nlohmann::ordered_json ErrorEvent(const std::string& message) {
   return {{"event", "error"}, {"message", message}};
 }
 
-nlohmann::json ByeEvent() {
+nlohmann::ordered_json ByeEvent() {
   return {{"event", "bye"}};
 }

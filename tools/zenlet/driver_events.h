@@ -35,18 +35,18 @@ std::optional<SimControlPath> PathOfCommand(const SimBarState& bar, int id);
 
 // {"event":"toolbar","explorer":N,"logged_in":B,"bar":{...},"facebook_button":{...},
 //  "status":{...},"menu":{...},"notifications":{...}}; a part that is missing is null.
-nlohmann::json ToolbarEvent(int explorer, const std::optional<SimBarState>& bar, bool bLoggedIn);
+nlohmann::ordered_json ToolbarEvent(int explorer, const std::optional<SimBarState>& bar, bool bLoggedIn);
 
 // {"event":"explorers","open":[N,...],"active":N,"disabled":[N,...]}
-nlohmann::json ExplorersEvent(const std::vector<SimExplorerInfo>& explorers, int active);
+nlohmann::ordered_json ExplorersEvent(const std::vector<SimExplorerInfo>& explorers, int active);
 
 // {"event":"message_box","box":K,"explorer":N,"title":T,"text":X,"style":S}
-nlohmann::json MessageBoxEvent(const SimMessageBox& box);
+nlohmann::ordered_json MessageBoxEvent(const SimMessageBox& box);
 // {"event":"message_box_closed","box":K,"explorer":N,"answer":A}
-nlohmann::json MessageBoxClosedEvent(const SimMessageBox& box, int answer);
+nlohmann::ordered_json MessageBoxClosedEvent(const SimMessageBox& box, int answer);
 
-nlohmann::json OpenUrlEvent(const std::wstring& address);
-nlohmann::json MailEvent(const SimMail& mail);
-nlohmann::json CursorEvent(bool bBusy);
-nlohmann::json ErrorEvent(const std::string& message);
-nlohmann::json ByeEvent();
+nlohmann::ordered_json OpenUrlEvent(const std::wstring& address);
+nlohmann::ordered_json MailEvent(const SimMail& mail);
+nlohmann::ordered_json CursorEvent(bool bBusy);
+nlohmann::ordered_json ErrorEvent(const std::string& message);
+nlohmann::ordered_json ByeEvent();

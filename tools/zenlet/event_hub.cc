@@ -18,11 +18,11 @@ bool CEventHub::CSubscription::Ended() const {
   return m_bEnded && m_aQueue.empty();
 }
 
-std::string CEventHub::Serialise(const nlohmann::json& event) {
-  return event.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+std::string CEventHub::Serialise(const nlohmann::ordered_json& event) {
+  return event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
-void CEventHub::Publish(const nlohmann::json& event) {
+void CEventHub::Publish(const nlohmann::ordered_json& event) {
   const std::string text = Serialise(event);
   std::lock_guard<std::mutex> lock(m_mutex);
   if (m_bClosed) {
@@ -46,14 +46,14 @@ void CEventHub::Publish(const nlohmann::json& event) {
   }
 }
 
-void CEventHub::Fold(const nlohmann::json& event, const std::string& text) {
+void CEventHub::Fold(const nlohmann::ordered_json& event, const std::string& text) {
   const std::string name = event.value("event", "");
   if (name == "ready") {
     m_strReady = text;
   } else if (name == "explorers") {
     m_strExplorers = text;
     // Toolbars of windows that closed are no longer part of the picture.
-    const nlohmann::json& open = event.at("open");
+    const nlohmann::ordered_json& open = event.at("open");
     for (auto it = m_toolbars.begin(); it != m_toolbars.end();) {
       const bool bOpen = std::find(open.begin(), open.end(), it->first) != open.end();
       it = bOpen ? std::next(it) : m_toolbars.erase(it);

@@ -42,7 +42,7 @@ class CEventHub {
 
   // Serialises `event` (its "event" member names it), folds it into the picture and hands it
   // to every subscriber. Text that is not valid UTF-8 is replaced, never thrown on.
-  void Publish(const nlohmann::json& event);
+  void Publish(const nlohmann::ordered_json& event);
 
   // A new subscriber, whose queue starts with the picture as it stands.
   std::shared_ptr<CSubscription> Subscribe();
@@ -51,10 +51,10 @@ class CEventHub {
   // Ends every stream once its events are taken; later publications go nowhere.
   void Close();
 
-  static std::string Serialise(const nlohmann::json& event);
+  static std::string Serialise(const nlohmann::ordered_json& event);
 
  private:
-  void Fold(const nlohmann::json& event, const std::string& text);
+  void Fold(const nlohmann::ordered_json& event, const std::string& text);
   std::vector<std::string> Picture() const;
 
   mutable std::mutex m_mutex;

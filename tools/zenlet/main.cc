@@ -143,7 +143,7 @@ int Run(const ProgramOptions& options) {
                     {"outlook_version", options.strOutlookVersion},
                     {"service", serviceAddress},
                     {"emulator", pEmulator != nullptr},
-                    {"data_dir", dataDir.empty() ? nullptr : nlohmann::json(dataDir)}};
+                    {"data_dir", dataDir.empty() ? nullptr : nlohmann::ordered_json(dataDir)}};
   settings.bAutoOk = options.bAutoOk;
   if (pEmulator && options.bBatch && !options.bNoAutoBrowser) {
     settings.browser = [browser = CAutoBrowser(servicePort)](const std::wstring& address) {
