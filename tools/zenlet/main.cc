@@ -131,7 +131,9 @@ int Run(const ProgramOptions& options) {
   outlookOptions.strVersion = Utf8ToWide(options.strOutlookVersion);
   CSimOutlook outlook(*platform.pClock, outlookOptions);
   WireSimulatedHost(outlook, &platform);
-  for (int i = 0; i < options.nExplorers; ++i) {
+  // Outlook starts with one window; the others open as the user opens them, so that each
+  // reaches the add-in as a new explorer (at connection it takes only the active one).
+  if (options.nExplorers > 0) {
     outlook.OpenExplorer();
   }
 
@@ -157,6 +159,9 @@ int Run(const ProgramOptions& options) {
                        outlook.AddInInstanceArgument(), nullptr);
   connect.OnStartupComplete(nullptr);
   outlook.FireStartup();
+  for (int i = 1; i < options.nExplorers; ++i) {
+    outlook.OpenExplorer();
+  }
   driver.Start();
   pDriver = &driver;
 
