@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
-# Installs every package the Linux build and its tests need: Debian's packages, and the
-# browser test's driver library from npm (pinned by tests/zenlet/browser/package-lock.json).
+# Installs every package the Linux build and its tests need, from Debian's registry.
 # Idempotent and quiet when everything is there; runs `apt-get update` only when something
 # is missing. Needs root (or sudo) only in that case.
 set -euo pipefail
-cd "$(dirname "$0")/.."
 
 packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libxml2-dev libssl-dev liblog4cpp5-dev libsqlite3-dev
   libcpp-httplib-dev nlohmann-json3-dev
-  chromium
 )
-# The browser test runs on Node.js; a machine that has it already keeps its own.
+
+# The page's browser test: Debian's chromium, and Node.js where the machine has none of its
+# own; its npm packages follow at the end.
+packages+=(chromium)
 command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
 
 missing=()
@@ -31,8 +31,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-browser_test=tests/zenlet/browser
-if [ ! -f "$browser_test/node_modules/playwright-core/package.json" ]; then
+# The browser test's driver library, as its lock file pins it; installed again when the lock
+# file changed since.
+browser_test="$(dirname "$0")/../tests/zenlet/browser"
+if ! cmp -s "$browser_test/package-lock.json" "$browser_test/node_modules/.installed-lock.json"; then
   echo "Installing the browser test's npm packages"
-  (cd "$browser_test" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  (cd "$browser_test" && npm ci --no-audit --no-fund --loglevel=error >/dev/null &&
+     cp package-lock.json node_modules/.installed-lock.json)
 fi
