@@ -34,7 +34,7 @@ class CDriver : public ISimObserver {
  public:
   struct Settings {
     nlohmann::ordered_json ready;  // the ready event's fields besides "event"
-    bool bAutoOk = false;  // every message box is answered with OK as it opens
+    bool bAutoOk = false;          // every message box is answered with OK as it opens
     // Called on the main thread for every address the add-in opens, after its event; the
     // batch mode completes the emulator's pages here. May be empty.
     std::function<void(const std::wstring&)> browser;

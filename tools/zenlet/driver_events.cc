@@ -120,7 +120,8 @@ std::optional<SimControlPath> PathOfCommand(const SimBarState& bar, int id) {
   return std::nullopt;
 }
 
-nlohmann::ordered_json ToolbarEvent(int explorer, const std::optional<SimBarState>& bar, bool bLoggedIn) {
+nlohmann::ordered_json ToolbarEvent(int explorer, const std::optional<SimBarState>& bar,
+                                    bool bLoggedIn) {
   nlohmann::ordered_json event = {
       {"event", "toolbar"}, {"explorer", explorer},       {"logged_in", bLoggedIn},
       {"bar", nullptr},     {"facebook_button", nullptr}, {"status", nullptr},

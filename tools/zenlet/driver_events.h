@@ -35,7 +35,8 @@ std::optional<SimControlPath> PathOfCommand(const SimBarState& bar, int id);
 
 // {"event":"toolbar","explorer":N,"logged_in":B,"bar":{...},"facebook_button":{...},
 //  "status":{...},"menu":{...},"notifications":{...}}; a part that is missing is null.
-nlohmann::ordered_json ToolbarEvent(int explorer, const std::optional<SimBarState>& bar, bool bLoggedIn);
+nlohmann::ordered_json ToolbarEvent(int explorer, const std::optional<SimBarState>& bar,
+                                    bool bLoggedIn);
 
 // {"event":"explorers","open":[N,...],"active":N,"disabled":[N,...]}
 nlohmann::ordered_json ExplorersEvent(const std::vector<SimExplorerInfo>& explorers, int active);
