@@ -8,7 +8,9 @@
 namespace {
 
 // Outlook's item types, olMailItem (0) to olDistributionListItem (7).
-bool IsItemType(std::int32_t type) { return type >= 0 && type <= 7; }
+bool IsItemType(std::int32_t type) {
+  return type >= 0 && type <= 7;
+}
 
 }  // namespace
 
@@ -139,8 +141,8 @@ HRESULT CSimItem::QueryMailItem(std::shared_ptr<IOutlookMailItem>* mailItem) {
   if (m_nType != outlook::kMailItem) {
     return E_NOINTERFACE;
   }
-  *mailItem = std::shared_ptr<IOutlookMailItem>(shared_from_this(),
-                                                static_cast<IOutlookMailItem*>(this));
+  *mailItem =
+      std::shared_ptr<IOutlookMailItem>(shared_from_this(), static_cast<IOutlookMailItem*>(this));
   return S_OK;
 }
 
@@ -148,7 +150,9 @@ HRESULT CSimItem::SetSubject(const std::wstring& subject) {
   return Put("_MailItem.Subject=", &m_mail.strSubject, subject);
 }
 
-HRESULT CSimItem::SetTo(const std::wstring& to) { return Put("_MailItem.To=", &m_mail.strTo, to); }
+HRESULT CSimItem::SetTo(const std::wstring& to) {
+  return Put("_MailItem.To=", &m_mail.strTo, to);
+}
 
 HRESULT CSimItem::Display() {
   const HRESULT hr = Enter("_MailItem.Display");

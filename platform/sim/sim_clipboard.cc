@@ -12,7 +12,8 @@ constexpr std::uint32_t kFirstRegisteredFormat = 0xC000;
 constexpr std::uint32_t kLastRegisteredFormat = 0xFFFF;
 
 bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
            return std::towlower(static_cast<std::wint_t>(x)) ==
                   std::towlower(static_cast<std::wint_t>(y));
          });

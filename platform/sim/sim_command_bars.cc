@@ -37,8 +37,8 @@ bool IsKnownStyle(std::int32_t style) {
 
 bool IsWholeImage(const PixelImage& image) {
   return image.nWidth > 0 && image.nHeight > 0 &&
-         image.aPixels.size() == static_cast<std::size_t>(image.nWidth) *
-                                     static_cast<std::size_t>(image.nHeight);
+         image.aPixels.size() ==
+             static_cast<std::size_t>(image.nWidth) * static_cast<std::size_t>(image.nHeight);
 }
 
 // The caption as Office compares it: lower case, without accelerator marks ("&&" is an
@@ -103,7 +103,9 @@ SimControlState CSimControlNode::Read() const {
   return state;
 }
 
-void CSimControlNode::Destroy() { m_bDeleted = true; }
+void CSimControlNode::Destroy() {
+  m_bDeleted = true;
+}
 
 std::shared_ptr<CSimControlNode> MakeSimControl(const std::shared_ptr<CSimCore>& core,
                                                 const SimControlState& state) {
@@ -390,8 +392,7 @@ HRESULT CSimComboBox::SetDropDownWidth(std::int32_t width) {
 }
 
 HRESULT CSimComboBox::Advise(ICommandBarComboBoxEvents* sink, std::uint32_t* cookie) {
-  const HRESULT hr =
-      EnterConnection("ConnectionPoint.Advise", "_CommandBarComboBoxEvents.Advise");
+  const HRESULT hr = EnterConnection("ConnectionPoint.Advise", "_CommandBarComboBoxEvents.Advise");
   return FAILED(hr) ? hr : m_events.Advise(sink, cookie);
 }
 
@@ -468,7 +469,9 @@ void CSimPopup::Destroy() {
   m_spMenu->Destroy();
 }
 
-int CSimPopup::SinkCount() const { return m_spMenu->SinkCount(); }
+int CSimPopup::SinkCount() const {
+  return m_spMenu->SinkCount();
+}
 
 // --- bars ------------------------------------------------------------------------------------
 

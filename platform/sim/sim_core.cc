@@ -52,9 +52,8 @@ void CSimCore::Start() {
   m_spApplication = std::make_shared<CSimApplication>(self);
   m_spExplorers = std::make_shared<CSimExplorers>(self);
   m_spNameSpace = std::make_shared<CSimNameSpace>(self);
-  m_loop.SetTimerHook([this](TimerId id) {
-    Notify([id](ISimObserver& observer) { observer.OnTimerFired(id); });
-  });
+  m_loop.SetTimerHook(
+      [this](TimerId id) { Notify([id](ISimObserver& observer) { observer.OnTimerFired(id); }); });
 }
 
 void CSimCore::ShutDown() {
@@ -284,7 +283,9 @@ TimerId CSimWindowSystem::SetThreadTimer(std::uint32_t periodMs, std::function<v
   return m_core.m_loop.SetTimer(periodMs, std::move(callback));
 }
 
-bool CSimWindowSystem::KillThreadTimer(TimerId id) { return m_core.m_loop.KillTimer(id); }
+bool CSimWindowSystem::KillThreadTimer(TimerId id) {
+  return m_core.m_loop.KillTimer(id);
+}
 
 WindowHandle CSimWindowSystem::GetActiveWindow() {
   return m_core.m_loop.IsLoopThread() ? m_core.m_activeWindow : 0;

@@ -122,7 +122,7 @@ class CSimCore : public std::enable_shared_from_this<CSimCore> {
   std::shared_ptr<CSimExplorers> m_spExplorers;
   std::shared_ptr<CSimNameSpace> m_spNameSpace;
   std::vector<std::shared_ptr<CSimExplorer>> m_aExplorers;  // by number - 1, closed ones too
-  std::vector<int> m_aActivation;                            // open ones, last active last
+  std::vector<int> m_aActivation;                           // open ones, last active last
   int m_nActive = 0;
   WindowHandle m_activeWindow = 0;
   std::vector<SimBarState> m_aKeptBars;  // not temporary bars of closed windows

@@ -18,7 +18,8 @@ void Put32(std::vector<std::uint8_t>* out, std::size_t at, std::uint32_t value) 
 
 std::uint32_t Get32(const std::vector<std::uint8_t>& in, std::size_t at) {
   return static_cast<std::uint32_t>(in[at]) | static_cast<std::uint32_t>(in[at + 1]) << 8 |
-         static_cast<std::uint32_t>(in[at + 2]) << 16 | static_cast<std::uint32_t>(in[at + 3]) << 24;
+         static_cast<std::uint32_t>(in[at + 2]) << 16 |
+         static_cast<std::uint32_t>(in[at + 3]) << 24;
 }
 
 // The header and colour table of a `bits`-deep bitmap, with room for its rows.
@@ -31,7 +32,7 @@ std::vector<std::uint8_t> NewDib(std::int32_t width, std::int32_t height, std::u
   Put32(&dib, 0, kHeaderSize);
   Put32(&dib, 4, static_cast<std::uint32_t>(w));
   Put32(&dib, 8, static_cast<std::uint32_t>(h));  // positive: rows bottom-up
-  Put16(&dib, 12, 1);                              // planes
+  Put16(&dib, 12, 1);                             // planes
   Put16(&dib, 14, bits);
   Put32(&dib, 20, static_cast<std::uint32_t>(*rowBytes * h));
   return dib;
@@ -49,7 +50,8 @@ std::vector<std::uint8_t> EncodeDib24(const PixelImage& image) {
   std::size_t rowBytes = 0;
   std::vector<std::uint8_t> dib = NewDib(image.nWidth, image.nHeight, 24, 0, &rowBytes);
   for (std::int32_t y = 0; y < image.nHeight; ++y) {
-    const std::size_t row = kHeaderSize + rowBytes * static_cast<std::size_t>(image.nHeight - 1 - y);
+    const std::size_t row =
+        kHeaderSize + rowBytes * static_cast<std::size_t>(image.nHeight - 1 - y);
     for (std::int32_t x = 0; x < image.nWidth; ++x) {
       const std::uint32_t rgb = PixelAt(image, x, y);
       const std::size_t at = row + static_cast<std::size_t>(x) * 3;

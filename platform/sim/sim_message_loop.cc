@@ -22,7 +22,9 @@ CSimMessageLoop::CSimMessageLoop(IClock& clock)
 
 CSimMessageLoop::~CSimMessageLoop() = default;
 
-bool CSimMessageLoop::IsLoopThread() const { return std::this_thread::get_id() == m_loopThread; }
+bool CSimMessageLoop::IsLoopThread() const {
+  return std::this_thread::get_id() == m_loopThread;
+}
 
 void CSimMessageLoop::Post(std::function<void()> task) {
   std::lock_guard<std::mutex> lock(m_mutex);

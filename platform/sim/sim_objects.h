@@ -95,7 +95,9 @@ class CSimControl : public Interface, public CSimControlNode {
   HRESULT GetType(std::int32_t* type) override {
     return Get("CommandBarControl.Type", type, m_state.nType);
   }
-  HRESULT GetTag(std::wstring* tag) override { return Get("CommandBarControl.Tag", tag, m_state.strTag); }
+  HRESULT GetTag(std::wstring* tag) override {
+    return Get("CommandBarControl.Tag", tag, m_state.strTag);
+  }
   HRESULT SetTag(const std::wstring& tag) override {
     return Put("CommandBarControl.Tag=", &m_state.strTag, tag);
   }

@@ -10,14 +10,18 @@
 
 namespace {
 
-std::string Quoted(const std::wstring& text) { return "\"" + WideToUtf8(text) + "\""; }
+std::string Quoted(const std::wstring& text) {
+  return "\"" + WideToUtf8(text) + "\"";
+}
 
 SimResult WrongThread() {
   return SimResult::Failure(sim_error::kWrongThread,
                             "the simulated Outlook is driven from its main thread only");
 }
 
-SimResult Gone() { return SimResult::Failure(sim_error::kDisconnected, "Outlook has gone"); }
+SimResult Gone() {
+  return SimResult::Failure(sim_error::kDisconnected, "Outlook has gone");
+}
 
 // Checks that the driver may act at all: the main thread, a live Outlook.
 SimResult CheckDriver(const CSimCore& core) {
@@ -45,8 +49,9 @@ SimResult InputExplorer(const CSimCore& core, int number, std::shared_ptr<CSimEx
     return SimResult::Failure(E_INVALIDARG, name + " is closing");
   }
   if (const SimMessageBox* box = core.BoxDisabling(number)) {
-    return SimResult::Failure(sim_error::kWindowDisabled, name + " is disabled while its message box " +
-                                                              Quoted(box->strTitle) + " is open");
+    return SimResult::Failure(
+        sim_error::kWindowDisabled,
+        name + " is disabled while its message box " + Quoted(box->strTitle) + " is open");
   }
   *out = std::move(explorer);
   return result;
@@ -69,8 +74,8 @@ SimResult ResolveControl(const CSimExplorer& explorer, const SimControlPath& pat
   const std::shared_ptr<CSimCommandBar> bar = explorer.Bars().Find(path.strBar);
   const std::string barName = "bar " + Quoted(path.strBar);
   if (!bar) {
-    return SimResult::Failure(E_INVALIDARG, "explorer " + std::to_string(explorer.Number()) +
-                                                " has no " + barName);
+    return SimResult::Failure(
+        E_INVALIDARG, "explorer " + std::to_string(explorer.Number()) + " has no " + barName);
   }
   if (!bar->Placement().bVisible) {
     return SimResult::Failure(E_ACCESSDENIED, barName + " is hidden");
@@ -119,8 +124,8 @@ SimResult ResolveControl(const CSimExplorer& explorer, const SimControlPath& pat
       *what = "item " + std::to_string(path.nMenuItem) + " of the menu of " + menuName;
       if (path.nMenuItem > static_cast<int>(items.size())) {
         return SimResult::Failure(E_INVALIDARG, "the menu of " + menuName + " has " +
-                                                    std::to_string(items.size()) + " items, so no " +
-                                                    *what);
+                                                    std::to_string(items.size()) +
+                                                    " items, so no " + *what);
       }
       node = items[static_cast<std::size_t>(path.nMenuItem - 1)];
     }
@@ -219,11 +224,14 @@ CSimOutlook::CSimOutlook(IClock& clock, SimOutlookOptions options)
   m_spCore->Start();
 }
 
-CSimOutlook::~CSimOutlook() { m_spCore->ShutDown(); }
+CSimOutlook::~CSimOutlook() {
+  m_spCore->ShutDown();
+}
 
 // --- what the add-in is given ------------------------------------------------------------------
 
-std::shared_ptr<IAutomationObject> CSimOutlook::ApplicationArgument(bool answersOutlookApplication) {
+std::shared_ptr<IAutomationObject> CSimOutlook::ApplicationArgument(
+    bool answersOutlookApplication) {
   return std::make_shared<CSimAutomationObject>(m_spCore, answersOutlookApplication);
 }
 
@@ -231,28 +239,56 @@ std::shared_ptr<IAutomationObject> CSimOutlook::AddInInstanceArgument() {
   return std::make_shared<CSimAutomationObject>(m_spCore, false);
 }
 
-std::shared_ptr<IOutlookApplication> CSimOutlook::Application() { return m_spCore->m_spApplication; }
+std::shared_ptr<IOutlookApplication> CSimOutlook::Application() {
+  return m_spCore->m_spApplication;
+}
 
 std::shared_ptr<IOutlookExplorer> CSimOutlook::Explorer(int explorer) {
   return IsMainThread() ? m_spCore->ExplorerAt(explorer) : nullptr;
 }
 
-IUserShell& CSimOutlook::UserShell() { return m_spCore->m_shell; }
-IWindowSystem& CSimOutlook::WindowSystem() { return m_spCore->m_windows; }
-IClipboard& CSimOutlook::Clipboard() { return m_spCore->m_clipboard; }
-CSimClipboard& CSimOutlook::SimClipboard() { return m_spCore->m_clipboard; }
-CSimFaults& CSimOutlook::Faults() { return m_spCore->m_faults; }
+IUserShell& CSimOutlook::UserShell() {
+  return m_spCore->m_shell;
+}
+IWindowSystem& CSimOutlook::WindowSystem() {
+  return m_spCore->m_windows;
+}
+IClipboard& CSimOutlook::Clipboard() {
+  return m_spCore->m_clipboard;
+}
+CSimClipboard& CSimOutlook::SimClipboard() {
+  return m_spCore->m_clipboard;
+}
+CSimFaults& CSimOutlook::Faults() {
+  return m_spCore->m_faults;
+}
 
 // --- the message loop --------------------------------------------------------------------------
 
-bool CSimOutlook::IsMainThread() const { return m_spCore->m_loop.IsLoopThread(); }
-void CSimOutlook::Post(std::function<void()> task) { m_spCore->m_loop.Post(std::move(task)); }
-int CSimOutlook::RunPending() { return m_spCore->m_loop.RunPending(); }
-void CSimOutlook::RunUntil(const std::function<bool()>& done) { m_spCore->m_loop.RunUntil(done); }
-void CSimOutlook::Run() { m_spCore->m_loop.Run(); }
-void CSimOutlook::Quit() { m_spCore->m_loop.Quit(); }
-int CSimOutlook::FireTimers() { return m_spCore->m_loop.FireTimersNow(); }
-int CSimOutlook::TimerCount() const { return m_spCore->m_loop.TimerCount(); }
+bool CSimOutlook::IsMainThread() const {
+  return m_spCore->m_loop.IsLoopThread();
+}
+void CSimOutlook::Post(std::function<void()> task) {
+  m_spCore->m_loop.Post(std::move(task));
+}
+int CSimOutlook::RunPending() {
+  return m_spCore->m_loop.RunPending();
+}
+void CSimOutlook::RunUntil(const std::function<bool()>& done) {
+  m_spCore->m_loop.RunUntil(done);
+}
+void CSimOutlook::Run() {
+  m_spCore->m_loop.Run();
+}
+void CSimOutlook::Quit() {
+  m_spCore->m_loop.Quit();
+}
+int CSimOutlook::FireTimers() {
+  return m_spCore->m_loop.FireTimersNow();
+}
+int CSimOutlook::TimerCount() const {
+  return m_spCore->m_loop.TimerCount();
+}
 
 // --- settings ----------------------------------------------------------------------------------
 
@@ -326,8 +362,9 @@ SimResult CSimOutlook::CloseExplorer(int explorer) {
     return result;
   }
   core.KeepBars(closing->Destroy());
-  core.m_aActivation.erase(std::remove(core.m_aActivation.begin(), core.m_aActivation.end(), explorer),
-                           core.m_aActivation.end());
+  core.m_aActivation.erase(
+      std::remove(core.m_aActivation.begin(), core.m_aActivation.end(), explorer),
+      core.m_aActivation.end());
   const bool wasActive = core.m_nActive == explorer;
   if (wasActive) {
     core.SetActive(0);
@@ -559,7 +596,9 @@ std::vector<SimExplorerInfo> CSimOutlook::Explorers() const {
   return explorers;
 }
 
-int CSimOutlook::ActiveExplorer() const { return IsMainThread() ? m_spCore->m_nActive : 0; }
+int CSimOutlook::ActiveExplorer() const {
+  return IsMainThread() ? m_spCore->m_nActive : 0;
+}
 
 int CSimOutlook::ApplicationSinkCount() const {
   const auto& application = m_spCore->m_spApplication;

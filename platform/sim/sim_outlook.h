@@ -38,6 +38,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/outlook_host.h"
 #include "platform/sim/sim_faults.h"
@@ -48,7 +49,6 @@
 
 class CSimClipboard;
 class CSimCore;
-class IClipboard;
 
 struct SimOutlookOptions {
   std::wstring strVersion = L"16.0.0.4266";  // what _Application.Version answers

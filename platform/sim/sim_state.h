@@ -135,4 +135,11 @@ struct SimControlPath {
   int nControl = 0;
   int nMenuItem = 0;
   std::wstring strCaption;
+
+  static SimControlPath At(std::wstring bar, int control, int menuItem = 0) {
+    return {std::move(bar), control, menuItem, std::wstring()};
+  }
+  static SimControlPath Captioned(std::wstring bar, std::wstring caption) {
+    return {std::move(bar), 0, 0, std::move(caption)};
+  }
 };
