@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "resources/bitmaps.h"
+
 namespace {
 
 constexpr std::size_t kFileHeaderSize = 14;
@@ -87,4 +89,13 @@ bool ReadBmpImage(const std::uint8_t* data, std::size_t size, PixelImage* image,
   }
   *image = std::move(read);
   return true;
+}
+
+bool LoadBitmapImage(unsigned bitmapId, PixelImage* image, std::string* error) {
+  const ResourceBytes file = LoadBitmapBytes(bitmapId);
+  if (file.nSize == 0) {
+    *error = "no bitmap " + std::to_string(bitmapId);
+    return false;
+  }
+  return ReadBmpImage(file.pData, file.nSize, image, error);
 }

@@ -17,3 +17,5 @@ inline constexpr std::int32_t kLargestBmpSide = 1024;
 // refusal returns false, leaves `image` as it was and says why in `error`.
 bool ReadBmpImage(const std::uint8_t* data, std::size_t size, PixelImage* image,
                   std::string* error);
+// Reads the module's bitmap `bitmapId` the same way; a bitmap the module lacks is refused too.
+bool LoadBitmapImage(unsigned bitmapId, PixelImage* image, std::string* error);

@@ -6,13 +6,14 @@
 #include "common/logger.h"
 #include "platform/clipboard.h"
 #include "platform/window_system.h"
-#include "resources/bitmaps.h"
 #include "toolbar/bmp_reader.h"
 #include "toolbar/clipboard_snapshot.h"
 
 namespace {
 
 constexpr std::uint32_t kLastPredefinedFormat = 18;
+// The system's CLIPBRD_E_CANT_OPEN.
+constexpr HRESULT kClipboardCantOpen = static_cast<HRESULT>(0x800401D0u);
 constexpr std::size_t kDibHeaderSize = 40;
 
 // The red, green and blue of an OLE colour as a pixel, 0x00RRGGBB.
@@ -149,13 +150,8 @@ HRESULT CButtonImages::SetButtonImage(ICommandBarButton& button, std::int32_t of
 }
 
 bool CButtonImages::LoadBitmap(unsigned bitmapId, PixelImage* face) {
-  const ResourceBytes file = LoadBitmapBytes(bitmapId);
-  if (file.nSize == 0) {
-    m_log.error("sbi: no bitmap %u", bitmapId);
-    return false;
-  }
   std::string error;
-  if (!ReadBmpImage(file.pData, file.nSize, face, &error)) {
+  if (!LoadBitmapImage(bitmapId, face, &error)) {
     m_log.error("sbi: bitmap %u: %s", bitmapId, error.c_str());
     return false;
   }
@@ -175,6 +171,10 @@ HRESULT CButtonImages::SetByClipboard(ICommandBarButton& button, unsigned bitmap
   CClipboardSnapshot snapshot;
   snapshot.Take(clipboard);
   const CRestoreOnExit restore(snapshot, clipboard);
+  if (!snapshot.IsTaken()) {
+    // What the user copied could not be saved, so it is not replaced: no picture this time.
+    return kClipboardCantOpen;
+  }
 
   PixelImage face;
   if (!LoadBitmap(bitmapId, &face)) {

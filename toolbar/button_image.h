@@ -53,7 +53,8 @@ class CButtonImages {
   // Gives `button` the face of bitmap `bitmapId` with `keyColour` transparent, the way
   // this system and `officeVersion` (Outlook's major version) allow. The status of the
   // last property call, or of the paste; E_FAIL for a bitmap the module lacks or cannot
-  // read. The user's clipboard is put back on every path.
+  // read. The user's clipboard is put back on every path; when it cannot be saved first, it
+  // is left alone and the button gets no picture (CLIPBRD_E_CANT_OPEN).
   HRESULT SetButtonImage(ICommandBarButton& button, std::int32_t officeVersion, unsigned bitmapId,
                          OleColour keyColour);
   // Whether SetButtonImage takes the picture-property way for `officeVersion`.

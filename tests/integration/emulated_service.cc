@@ -42,6 +42,18 @@ bool AllowStatusUpdates(int port) {
                    {"decision", "allow"}});
 }
 
+std::string QueryValue(const std::string& address, const std::string& name) {
+  for (std::size_t at = address.find_first_of("?&"); at != std::string::npos;
+       at = address.find('&', at + 1)) {
+    if (address.compare(at + 1, name.size() + 1, name + "=") == 0) {
+      const std::size_t begin = at + name.size() + 2;
+      const std::size_t end = address.find('&', begin);
+      return address.substr(begin, end == std::string::npos ? end : end - begin);
+    }
+  }
+  return {};
+}
+
 bool LogInThroughTheBrowser(CFacebookClient& client, int port) {
   FacebookCallResult result;
   if (!client.CreateToken(result)) {

@@ -22,6 +22,10 @@ DeploymentConfig EmulatorDeployment(int port);
 bool LogInOnTheLoginPage(int port, const std::string& authToken);
 bool AllowStatusUpdates(int port);
 
+// The value of the parameter `name` in the query of `address`, as it stands there; empty
+// when there is none.
+std::string QueryValue(const std::string& address, const std::string& name);
+
 // The whole token login of the client: token, browser login, session. True when logged in.
 bool LogInThroughTheBrowser(CFacebookClient& client, int port);
 

@@ -34,16 +34,6 @@ const std::wstring kPermissionWait =
 const std::wstring kPermissionRefused =
     L"Your status was not updated because you did not allow Zenlet update your Facebook status.";
 
-// The value of `name` in the query of `address`.
-std::string QueryValue(const std::string& address, const std::string& name) {
-  const std::size_t at = address.find(name + "=");
-  if (at == std::string::npos) {
-    return {};
-  }
-  const std::size_t begin = at + name.size() + 1;
-  return address.substr(begin, address.find('&', begin) - begin);
-}
-
 FaultSpec ErrorFault(const std::string& method, int code, int count = 1) {
   FaultSpec fault;
   fault.strMethod = method;

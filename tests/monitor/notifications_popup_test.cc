@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "common/text.h"
+#include "platform/sim/sim_outlook.h"
 #include "tests/facebook/client_harness.h"
-#include "tests/support/fake_combo_box.h"
 #include "tests/support/recording_user_shell.h"
+#include "tests/support/sim_controls.h"
 
 namespace {
 
@@ -128,29 +129,32 @@ class NotificationsPopupTest : public ::testing::Test {
   // The page opened by picking item `index`, or "" when none opened.
   std::wstring Pick(std::int32_t index) {
     const std::size_t before = m_shell.OpenedAddresses().size();
-    m_dropdown.Pick(index);
-    m_popup.OnNotificationSelected(m_dropdown);
-    EXPECT_EQ(m_dropdown.m_nListIndex, 1);  // back on the summary line
+    EXPECT_EQ(m_dropdown.spBox->SetListIndex(index), S_OK);
+    m_popup.OnNotificationSelected(*m_dropdown.spBox);
+    EXPECT_EQ(m_dropdown.ListIndex(), 1);  // back on the summary line
     const std::vector<std::wstring> opened = m_shell.OpenedAddresses();
     return opened.size() > before ? opened.back() : L"";
   }
+  void Refresh() { m_popup.RefreshLoggedIn(*m_dropdown.spBox); }
+  std::int64_t Rebuilds() { return m_outlook.Faults().CallCount("CommandBarComboBox.Clear"); }
 
   ClientHarness m_harness;
   CRecordingUserShell m_shell;
-  CFakeComboBox m_dropdown;
+  CSimOutlook m_outlook{m_harness.clock};
+  SimComboBox m_dropdown = AddSimComboBox(m_outlook, office::kControlDropdown);
   CNotificationsPopup m_popup{Client(), m_harness.clock, m_shell, kSite};
 };
 
 TEST_F(NotificationsPopupTest, NoActivityShowsNoNotificationsAboveSixZeroLines) {
-  m_popup.RefreshLoggedIn(m_dropdown);
+  Refresh();
 
   EXPECT_EQ(
-      m_dropdown.m_aItems,
+      m_dropdown.Items(),
       (std::vector<std::wstring>{L"No Notifications", L"New Messages - 0", L"Friend Requests - 0",
                                  L"Group Invites - 0", L"Event Invites - 0", L"New Wall Posts - 0",
                                  L"New Pokes - 0"}));
-  EXPECT_EQ(m_dropdown.m_strText, L"No Notifications");
-  EXPECT_TRUE(m_dropdown.m_bEnabled);
+  EXPECT_EQ(m_dropdown.Text(), L"No Notifications");
+  EXPECT_TRUE(m_dropdown.Enabled());
   EXPECT_EQ(m_popup.m_aLinks,
             (std::vector<std::wstring>{
                 L"", L"http://site.test/inbox/", L"http://site.test/reqs.php#friend",
@@ -162,12 +166,13 @@ TEST_F(NotificationsPopupTest, AnUnreadShareCountsInTheSummaryOnly) {
   ActivityCounts counts;
   counts.nShares = 1;
   SetCounts(counts);
-  m_popup.RefreshLoggedIn(m_dropdown);
+  Refresh();
 
-  EXPECT_EQ(m_dropdown.m_strText, L"New Requests - 1");
+  EXPECT_EQ(m_dropdown.Text(), L"New Requests - 1");
   EXPECT_EQ(m_popup.m_aLinks[0], L"http://site.test/reqs.php");
-  for (std::size_t i = 1; i < m_dropdown.m_aItems.size(); ++i) {
-    EXPECT_EQ(m_dropdown.m_aItems[i].back(), L'0') << m_dropdown.m_aItems[i];
+  const std::vector<std::wstring> items = m_dropdown.Items();
+  for (std::size_t i = 1; i < items.size(); ++i) {
+    EXPECT_EQ(items[i].back(), L'0') << items[i];
   }
 }
 
@@ -178,13 +183,14 @@ TEST_F(NotificationsPopupTest, BirthdaysAndStatusesFollowInTheirSectionsWithProf
   AddFriend(L"2001", L"Cy", L"is cooking", month, day);
   AddFriend(L"2002", L"Di", L"", month, static_cast<std::uint16_t>(day % 28 + 1));
   AddFriend(L"2003", L"Ed", L"is out");
-  m_popup.RefreshLoggedIn(m_dropdown);
+  Refresh();
 
-  const std::vector<std::wstring> tail(m_dropdown.m_aItems.begin() + 7, m_dropdown.m_aItems.end());
+  const std::vector<std::wstring> items = m_dropdown.Items();
+  const std::vector<std::wstring> tail(items.begin() + 7, items.end());
   EXPECT_EQ(tail, (std::vector<std::wstring>{
                       L"---", L"Don't forget to wish Cy a Happy Birthday today", L"---",
                       L"Cy is cooking. 30 minutes ago.", L"Ed is out. 30 minutes ago."}));
-  ASSERT_EQ(m_popup.m_aLinks.size(), m_dropdown.m_aItems.size());
+  ASSERT_EQ(m_popup.m_aLinks.size(), m_dropdown.Items().size());
   EXPECT_EQ(Pick(8), L"http://site.test/");  // a "---" line
   EXPECT_EQ(Pick(9), L"http://site.test/profile.php?id=2001");
   EXPECT_EQ(Pick(12), L"http://site.test/profile.php?id=2003");
@@ -192,9 +198,9 @@ TEST_F(NotificationsPopupTest, BirthdaysAndStatusesFollowInTheirSectionsWithProf
 
 TEST_F(NotificationsPopupTest, FriendsWithoutStatusesLeaveALoneSeparator) {
   AddFriend(L"2002", L"Di", L"");
-  m_popup.RefreshLoggedIn(m_dropdown);
-  ASSERT_EQ(m_dropdown.m_aItems.size(), 8u);
-  EXPECT_EQ(m_dropdown.m_aItems.back(), L"---");
+  Refresh();
+  ASSERT_EQ(m_dropdown.Items().size(), 8u);
+  EXPECT_EQ(m_dropdown.Items().back(), L"---");
 }
 
 TEST_F(NotificationsPopupTest, PickingALineOpensItsPageAndMarksTheWallPostsSeen) {
@@ -202,8 +208,8 @@ TEST_F(NotificationsPopupTest, PickingALineOpensItsPageAndMarksTheWallPostsSeen)
   counts.nMessages = 2;
   counts.nNewWallPosts = 3;
   SetCounts(counts);
-  m_popup.RefreshLoggedIn(m_dropdown);
-  EXPECT_EQ(m_dropdown.m_strText, L"New Requests - 5");
+  Refresh();
+  EXPECT_EQ(m_dropdown.Text(), L"New Requests - 5");
 
   EXPECT_EQ(Pick(1), L"");  // the summary opens nothing and resets nothing
   EXPECT_EQ(NewWallPosts(), 3);
@@ -214,64 +220,72 @@ TEST_F(NotificationsPopupTest, PickingALineOpensItsPageAndMarksTheWallPostsSeen)
   EXPECT_EQ(Pick(6), L"http://site.test/wall.php");
 
   // The reset changed the signature, so the next refresh shows it.
-  m_popup.RefreshLoggedIn(m_dropdown);
-  EXPECT_EQ(m_dropdown.m_strText, L"New Requests - 2");
+  Refresh();
+  EXPECT_EQ(m_dropdown.Text(), L"New Requests - 2");
 }
 
 TEST_F(NotificationsPopupTest, ItRebuildsOnAChangeOrOnceTheFiveMinutesArePast) {
-  m_popup.RefreshLoggedIn(m_dropdown);
-  m_popup.RefreshLoggedIn(m_dropdown);
-  EXPECT_EQ(m_dropdown.m_nClears, 1);
+  Refresh();
+  Refresh();
+  EXPECT_EQ(Rebuilds(), 1);
 
   m_harness.clock.Advance(milliseconds(300000));
-  m_popup.RefreshLoggedIn(m_dropdown);
-  EXPECT_EQ(m_dropdown.m_nClears, 1);
+  Refresh();
+  EXPECT_EQ(Rebuilds(), 1);
   m_harness.clock.Advance(milliseconds(1));
-  m_popup.RefreshLoggedIn(m_dropdown);
-  EXPECT_EQ(m_dropdown.m_nClears, 2);
+  Refresh();
+  EXPECT_EQ(Rebuilds(), 2);
 
   ActivityCounts counts;
   counts.nPokes = 1;
   SetCounts(counts);
-  m_popup.RefreshLoggedIn(m_dropdown);
-  EXPECT_EQ(m_dropdown.m_nClears, 3);
-  EXPECT_EQ(m_dropdown.m_aItems[6], L"New Pokes - 1");
+  Refresh();
+  EXPECT_EQ(Rebuilds(), 3);
+  EXPECT_EQ(m_dropdown.Items()[6], L"New Pokes - 1");
 
   // Across the tick count's wrap-around the interval is still measured.
   m_popup.m_dwLastRebuildTick = 0xFFFFFFFFu - 999u;
   m_harness.clock.Advance(milliseconds(0x100000000LL - m_harness.clock.TickCount() + 5000));
   ASSERT_EQ(m_harness.clock.TickCount(), 5000u);
-  m_popup.RefreshLoggedIn(m_dropdown);
-  EXPECT_EQ(m_dropdown.m_nClears, 3);
+  Refresh();
+  EXPECT_EQ(Rebuilds(), 3);
 }
 
 TEST_F(NotificationsPopupTest, ALineOfficeRefusesTakesNoLinkSoTheOthersStayAligned) {
-  // The third count line and the first status line are refused: without the rule, every
-  // later line would open the page of the line before it.
+  // A refused line that kept its link would make every later line open the page of the line
+  // before it: here first a status line, then a count line.
   AddFriend(L"2001", L"Cy", L"is cooking");
   AddFriend(L"2003", L"Ed", L"is out");
-  m_dropdown.FailAddItem(4);
-  m_dropdown.FailAddItem(9);
-  m_popup.RefreshLoggedIn(m_dropdown);
+  m_outlook.Faults().Inject("CommandBarComboBox.AddItem", E_FAIL, 9);
+  Refresh();
+  std::vector<std::wstring> items = m_dropdown.Items();
+  ASSERT_EQ(items.size(), 9u);
+  ASSERT_EQ(m_popup.m_aLinks.size(), 9u);
+  EXPECT_EQ(items[8], L"Ed is out. 30 minutes ago.");
+  EXPECT_EQ(Pick(9), L"http://site.test/profile.php?id=2003");
 
-  ASSERT_EQ(m_dropdown.m_aItems.size(), 8u);
-  ASSERT_EQ(m_popup.m_aLinks.size(), 8u);
-  EXPECT_EQ(m_dropdown.m_aItems[3], L"Event Invites - 0");
+  ActivityCounts counts;
+  counts.nPokes = 1;
+  SetCounts(counts);
+  m_outlook.Faults().Inject("CommandBarComboBox.AddItem", E_FAIL, 4);  // the group invites
+  Refresh();
+  items = m_dropdown.Items();
+  ASSERT_EQ(m_popup.m_aLinks.size(), items.size());
+  EXPECT_EQ(items[3], L"Event Invites - 0");
   EXPECT_EQ(Pick(4), L"http://site.test/reqs.php#event");
-  EXPECT_EQ(m_dropdown.m_aItems[7], L"Ed is out. 30 minutes ago.");
-  EXPECT_EQ(Pick(8), L"http://site.test/profile.php?id=2003");
+  EXPECT_EQ(Pick(5), L"http://site.test/wall.php");
 }
 
 TEST_F(NotificationsPopupTest, LoggedOutItShowsOneDisabledLineAndKeepsTheLastSignature) {
-  m_popup.RefreshLoggedIn(m_dropdown);
+  Refresh();
   const std::wstring signature = m_popup.m_strLastSignature;
   const std::uint32_t tick = m_popup.m_dwLastRebuildTick;
 
-  m_popup.ShowLoggedOut(m_dropdown);
+  m_popup.ShowLoggedOut(*m_dropdown.spBox);
 
-  EXPECT_EQ(m_dropdown.m_aItems, std::vector<std::wstring>{L"No Notifications"});
-  EXPECT_EQ(m_dropdown.m_strText, L"No Notifications");
-  EXPECT_FALSE(m_dropdown.m_bEnabled);
+  EXPECT_EQ(m_dropdown.Items(), std::vector<std::wstring>{L"No Notifications"});
+  EXPECT_EQ(m_dropdown.Text(), L"No Notifications");
+  EXPECT_FALSE(m_dropdown.Enabled());
   EXPECT_EQ(m_popup.m_aLinks, std::vector<std::wstring>{L""});
   EXPECT_EQ(m_popup.m_strLastSignature, signature);
   EXPECT_EQ(m_popup.m_dwLastRebuildTick, tick);

@@ -8,51 +8,14 @@
 #include <vector>
 
 #include "platform/outlook_host.h"
+#include "platform/sim/sim_outlook.h"
 #include "settings/options.h"
 #include "tests/facebook/client_harness.h"
-#include "tests/support/fake_combo_box.h"
 #include "tests/support/in_memory_data_protector.h"
 #include "tests/support/in_memory_registry.h"
+#include "tests/support/sim_controls.h"
 
 namespace {
-
-// Just enough of Outlook for the Inbox count: Session, GetDefaultFolder(6), Items.Count.
-class CInboxOnlyApplication : public IOutlookApplication,
-                              public IOutlookNameSpace,
-                              public IOutlookFolder,
-                              public std::enable_shared_from_this<CInboxOnlyApplication> {
- public:
-  std::int32_t m_nItems = 0;
-  HRESULT m_hrItems = S_OK;
-
-  HRESULT GetItemCount(std::int32_t* count) override {
-    if (SUCCEEDED(m_hrItems)) {
-      *count = m_nItems;
-    }
-    return m_hrItems;
-  }
-  HRESULT GetDefaultFolder(std::int32_t folderType,
-                           std::shared_ptr<IOutlookFolder>* folder) override {
-    if (folderType != outlook::kFolderInbox) {
-      return E_INVALIDARG;
-    }
-    *folder = shared_from_this();
-    return S_OK;
-  }
-  HRESULT GetSession(std::shared_ptr<IOutlookNameSpace>* nameSpace) override {
-    *nameSpace = shared_from_this();
-    return S_OK;
-  }
-  HRESULT GetVersion(std::wstring* version) override {
-    *version = L"16.0.0.4266";
-    return S_OK;
-  }
-  HRESULT GetExplorers(std::shared_ptr<IOutlookExplorers>*) override { return E_NOTIMPL; }
-  HRESULT GetActiveExplorer(std::shared_ptr<IOutlookExplorer>*) override { return E_NOTIMPL; }
-  HRESULT CreateItem(std::int32_t, std::shared_ptr<IOutlookItem>*) override { return E_NOTIMPL; }
-  HRESULT Advise(IApplicationEvents*, std::uint32_t*) override { return E_NOTIMPL; }
-  HRESULT Unadvise(std::uint32_t) override { return E_NOTIMPL; }
-};
 
 const std::vector<std::wstring> kPresets = {L"is at work", L"is at home", L"is with the family"};
 
@@ -72,20 +35,21 @@ class StatusListTest : public ::testing::Test {
     }
     return values;
   }
-  void Fill() { m_list.FillComboBox(m_box); }
+  void Fill() { m_list.FillComboBox(*m_box.spBox); }
+  std::int64_t Rebuilds() { return m_outlook.Faults().CallCount("CommandBarComboBox.Clear"); }
 
   CInMemoryRegistry m_registry;
   CInMemoryDataProtector m_protector;
   CFBOpts m_options{&m_registry, &m_protector, nullptr};
   ClientHarness m_harness;
   std::wstring m_strNowPlaying;
-  std::shared_ptr<CInboxOnlyApplication> m_spOutlook = std::make_shared<CInboxOnlyApplication>();
+  CSimOutlook m_outlook{m_harness.clock};
+  SimComboBox m_box = AddSimComboBox(m_outlook, office::kControlComboBox);
   CStatusList m_list{m_options, m_harness.client, [this] { return m_strNowPlaying; },
                      [this](std::shared_ptr<IOutlookApplication>* application) {
-                       *application = m_spOutlook;
-                       return m_spOutlook ? S_OK : E_POINTER;
+                       *application = m_outlook.Application();
+                       return S_OK;
                      }};
-  CFakeComboBox m_box;
 };
 
 TEST_F(StatusListTest, TheBoxListsRememberedValuesPresetsNowPlayingAndTheInbox) {
@@ -93,18 +57,18 @@ TEST_F(StatusListTest, TheBoxListsRememberedValuesPresetsNowPlayingAndTheInbox) 
                                CUserStatusOpt(L"is fine")};
   m_list.LoadFromOptions();
   Fill();
-  EXPECT_EQ(m_box.m_aItems, Join({L"is tired", L"is fine"}, kPresets));
+  EXPECT_EQ(m_box.Items(), Join({L"is tired", L"is fine"}, kPresets));
 
   m_strNowPlaying = L"is listening to Ann - Song";
-  m_spOutlook->m_nItems = 7;
+  m_outlook.SetInboxCount(7);
   Fill();
-  EXPECT_EQ(m_box.m_aItems, Join(Join({L"is tired", L"is fine"}, kPresets),
-                                 {L"is listening to Ann - Song", L"has 7 messages in the Inbox"}));
+  EXPECT_EQ(m_box.Items(), Join(Join({L"is tired", L"is fine"}, kPresets),
+                                {L"is listening to Ann - Song", L"has 7 messages in the Inbox"}));
 
   // An Inbox that cannot be read counts as empty, and its line goes.
-  m_spOutlook->m_hrItems = E_FAIL;
+  m_outlook.Faults().FailAlways("_Items.Count", E_FAIL);
   Fill();
-  EXPECT_EQ(m_box.m_aItems.back(), L"is listening to Ann - Song");
+  EXPECT_EQ(m_box.Items().back(), L"is listening to Ann - Song");
 }
 
 TEST_F(StatusListTest, PostedValuesAreRememberedNewestFirstAndAtMostTwenty) {
@@ -135,7 +99,7 @@ TEST_F(StatusListTest, PostedValuesAreRememberedNewestFirstAndAtMostTwenty) {
 TEST_F(StatusListTest, APresetOrALiveValueChangesNothingAndSavesNothing) {
   m_list.Remember(0, L"is typing");
   Fill();
-  const int clears = m_box.m_nClears;
+  const std::int64_t clears = Rebuilds();
 
   m_list.Remember(2, L"is at work");  // item 2 is the first preset
   m_list.Remember(0, L"");
@@ -143,24 +107,24 @@ TEST_F(StatusListTest, APresetOrALiveValueChangesNothingAndSavesNothing) {
   EXPECT_EQ(m_list.m_aValues, std::vector<std::wstring>{L"is typing"});
   EXPECT_EQ(StoredValues(), std::vector<std::wstring>{L"is typing"});
   Fill();
-  EXPECT_EQ(m_box.m_nClears, clears);  // not even a rebuild
+  EXPECT_EQ(Rebuilds(), clears);  // not even a rebuild
 }
 
 TEST_F(StatusListTest, ALoginOrLogoutRebuildsTheBoxAndTypedTextSurvivesARebuild) {
   m_list.LoadFromOptions();
   Fill();
   Fill();
-  EXPECT_EQ(m_box.m_nClears, 1);
+  EXPECT_EQ(Rebuilds(), 1);
 
-  m_box.Type(L"is half-typed");
+  ASSERT_TRUE(m_outlook.TypeText(m_box.nExplorer, m_box.path, L"is half-typed", false).Ok());
   m_harness.LogIn();
   Fill();
-  EXPECT_EQ(m_box.m_nClears, 2);
-  EXPECT_EQ(m_box.m_strText, L"is half-typed");
+  EXPECT_EQ(Rebuilds(), 2);
+  EXPECT_EQ(m_box.Text(), L"is half-typed");
 
   m_harness.client.ClearSession();
   Fill();
-  EXPECT_EQ(m_box.m_nClears, 3);
+  EXPECT_EQ(Rebuilds(), 3);
 }
 
 }  // namespace

@@ -8,7 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "common/logger.h"
+#include "common/text.h"
+#include "platform/clipboard.h"
+#include "platform/sim/sim_outlook.h"
 #include "resources/bitmaps.h"
+#include "tests/support/manual_clock.h"
+#include "tests/support/recording_log_backend.h"
+#include "tests/support/sim_controls.h"
 #include "toolbar/bmp_reader.h"
 
 namespace {
@@ -23,10 +30,9 @@ std::vector<std::uint8_t> ButtonFile() {
 }
 
 PixelImage ButtonFace() {
-  const std::vector<std::uint8_t> file = ButtonFile();
   PixelImage face;
   std::string error;
-  EXPECT_TRUE(ReadBmpImage(file.data(), file.size(), &face, &error)) << error;
+  EXPECT_TRUE(LoadBitmapImage(IDB_FACEBOOK_BUTTON, &face, &error)) << error;
   return face;
 }
 
@@ -154,6 +160,132 @@ TEST(TranslateOleColourTest, PlainAndPaletteRelativeColoursOnly) {
   EXPECT_EQ(rgb, kKey);
   EXPECT_EQ(TranslateOleColour(0x80000005, &rgb), E_INVALIDARG);  // a system colour
   EXPECT_EQ(TranslateOleColour(0x01000003, &rgb), E_INVALIDARG);  // a palette index
+}
+
+// --- SetButtonImage on the simulated Office ---------------------------------------------
+
+std::vector<std::uint8_t> Bytes(const std::string& text) {
+  return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+class SetButtonImageTest : public ::testing::Test {
+ protected:
+  explicit SetButtonImageTest(OsVersion os = {10, 0}) : m_outlook(m_clock, Options(os)) {}
+
+  static SimOutlookOptions Options(OsVersion os) {
+    SimOutlookOptions options;
+    options.osVersion = os;
+    return options;
+  }
+  SimControlState Read(const SimButton& button) {
+    return m_outlook.ReadBar(button.nExplorer, button.path.strBar)->aControls[0];
+  }
+  // The user copies some text and a bitmap handle.
+  void UserCopies() {
+    IClipboard& clipboard = m_outlook.Clipboard();
+    ASSERT_TRUE(clipboard.Open());
+    clipboard.Empty();
+    clipboard.SetData(clipboard_format::kUnicodeText, Bytes("hi"));
+    clipboard.SetData(clipboard_format::kBitmap, Bytes("HBMP"));
+    clipboard.Close();
+  }
+  std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> OnTheClipboard() {
+    IClipboard& clipboard = m_outlook.Clipboard();
+    std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> entries;
+    EXPECT_TRUE(clipboard.Open());
+    for (std::uint32_t format : clipboard.Formats()) {
+      std::vector<std::uint8_t> data;
+      clipboard.GetData(format, &data);
+      entries.emplace_back(format, data);
+    }
+    clipboard.Close();
+    return entries;
+  }
+  HRESULT SetImage(const SimButton& button, std::int32_t officeVersion,
+                   unsigned bitmapId = IDB_FACEBOOK_BUTTON) {
+    return m_images.SetButtonImage(*button.spButton, officeVersion, bitmapId,
+                                   kFacebookButtonKeyColour);
+  }
+
+  CManualClock m_clock;
+  CSimOutlook m_outlook;
+  CRecordingLogBackend m_log;
+  CLogger m_logger{"tec", &m_log};
+  CButtonImages m_images{m_outlook.WindowSystem(), &m_outlook.Clipboard(), m_logger};
+};
+
+TEST_F(SetButtonImageTest, NewerSystemsTakeThePictureAndItsMask) {
+  const SimButton button = AddSimButton(m_outlook);
+  UserCopies();
+  const auto before = OnTheClipboard();
+
+  EXPECT_EQ(SetImage(button, 16), S_OK);
+
+  const SimControlState state = Read(button);
+  EXPECT_EQ(state.picture.aPixels, ButtonFace().aPixels);
+  EXPECT_EQ(state.mask.aPixels, MakePictureMask(ButtonFace(), kFacebookButtonKeyColour).aPixels);
+  EXPECT_TRUE(state.aPastedFace.empty());
+  EXPECT_EQ(OnTheClipboard(), before);  // the clipboard was not touched
+}
+
+TEST_F(SetButtonImageTest, OlderOfficeOrSystemsPasteTheFaceAndPutTheClipboardBack) {
+  struct Case {
+    OsVersion os;
+    std::int32_t office;
+    bool picture;
+  };
+  const Case cases[] = {{{5, 1}, 10, true}, {{6, 0}, 9, false}, {{5, 1}, 0, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.office);
+    CSimOutlook outlook(m_clock, Options(c.os));
+    CButtonImages images(outlook.WindowSystem(), &outlook.Clipboard(), m_logger);
+    EXPECT_EQ(images.UsesPictureWay(c.office), c.picture);
+  }
+
+  const SimButton button = AddSimButton(m_outlook);
+  UserCopies();
+  EXPECT_EQ(SetImage(button, 9), S_OK);
+
+  const SimControlState state = Read(button);
+  EXPECT_FALSE(state.bFaceFromDib);  // Office found its own face and mask formats
+  EXPECT_EQ(state.aPastedMask, MakeMaskDib(ButtonFace(), kKey));
+  EXPECT_TRUE(m_images.IsDiscovered());
+  // The text is back; the bitmap handle is not put back.
+  const auto after = OnTheClipboard();
+  ASSERT_EQ(after.size(), 1u);
+  EXPECT_EQ(after[0].first, clipboard_format::kUnicodeText);
+  EXPECT_EQ(after[0].second, Bytes("hi"));
+}
+
+TEST_F(SetButtonImageTest, TheFormatNamesAreFoundOutOnceForEveryButton) {
+  const SimButton first = AddSimButton(m_outlook);
+  const SimButton second = AddSimButton(m_outlook);
+  EXPECT_EQ(SetImage(first, 9), S_OK);
+  EXPECT_EQ(SetImage(second, 9), S_OK);
+  EXPECT_EQ(m_outlook.Faults().CallCount("CommandBarButton.CopyFace"), 1);
+  EXPECT_EQ(Read(second).aPastedMask, Read(first).aPastedMask);
+}
+
+TEST_F(SetButtonImageTest, AMissingBitmapGivesNoPictureALogLineAndTheClipboardBack) {
+  const SimButton button = AddSimButton(m_outlook);
+  UserCopies();
+  EXPECT_EQ(SetImage(button, 9, 999), E_FAIL);
+  EXPECT_EQ(SetImage(button, 16, 999), E_FAIL);
+  EXPECT_TRUE(Read(button).aPastedFace.empty());
+  EXPECT_TRUE(Read(button).picture.aPixels.empty());
+  EXPECT_EQ(OnTheClipboard().size(), 1u);
+  EXPECT_EQ(m_log.Count(LogPriority::kError, "sbi: bitmap 999: no bitmap 999"), 2);
+}
+
+TEST_F(SetButtonImageTest, AClipboardThatCannotBeSavedIsNotReplaced) {
+  // The first open (the snapshot) fails and the later ones work: pasting the face anyway
+  // would empty the clipboard and lose what the user had copied.
+  const SimButton button = AddSimButton(m_outlook);
+  UserCopies();
+  m_outlook.Faults().Inject("OpenClipboard", E_FAIL);
+  EXPECT_TRUE(FAILED(SetImage(button, 9)));
+  EXPECT_EQ(OnTheClipboard().size(), 2u);
+  EXPECT_TRUE(Read(button).aPastedFace.empty());
 }
 
 }  // namespace
