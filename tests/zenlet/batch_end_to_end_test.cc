@@ -156,6 +156,11 @@ bool LoggedIn(const json& toolbar) {
   return toolbar["logged_in"].get<bool>();
 }
 
+// The toolbar event that ends a command named `name`.
+std::function<bool(const json&)> After(const std::string& name) {
+  return [name](const json& toolbar) { return toolbar["cause"] == name; };
+}
+
 std::string MenuCaption(const json& toolbar, int id) {
   for (const json& item : toolbar["menu"]["items"]) {
     if (item["id"] == id) {
@@ -176,7 +181,8 @@ void LogIn(CBatchRun& run, const CStandaloneService& service) {
   run.ExpectBox("Please click OK after you have logged into Facebook.");
   EXPECT_TRUE(CAutoBrowser(service.Port()).Visit(Utf8ToWide(url)));
   run.Send({{"cmd", "ok"}});
-  const json toolbar = run.Expect("toolbar", LoggedIn);
+  const json toolbar = run.Expect("toolbar", After("click"));
+  EXPECT_TRUE(LoggedIn(toolbar));
   EXPECT_EQ(MenuCaption(toolbar, 3), "Logout from Zenlet (Dana Whitfield)");
   EXPECT_EQ(toolbar["facebook_button"]["caption"], "");
 }
@@ -198,6 +204,7 @@ TEST_F(BatchEndToEndTest, LogInPostAStatusThroughThePermissionPageAndPickFromThe
   EXPECT_EQ(ready["service"], m_service.Url());
   EXPECT_EQ(ready["emulator"], false);
   const json first = run.Expect("toolbar");
+  EXPECT_EQ(first["cause"], "start");
   EXPECT_FALSE(LoggedIn(first));
   EXPECT_EQ(first["facebook_button"]["caption"], "Login to Facebook...");
   EXPECT_EQ(first["facebook_button"]["face"]["pixels"].size(), 16u * 16u);
@@ -214,7 +221,7 @@ TEST_F(BatchEndToEndTest, LogInPostAStatusThroughThePermissionPageAndPickFromThe
   run.ExpectBox("Please click OK after you have allowed Zenlet");
   EXPECT_TRUE(CAutoBrowser(m_service.Port()).Visit(Utf8ToWide(authorize)));
   run.Send({{"cmd", "ok"}});
-  run.Expect("toolbar");
+  run.Expect("toolbar", After("type"));
   EXPECT_EQ(m_service.Outcomes("facebook.users.setStatus"), (std::vector<int>{250, 0}));
   EXPECT_EQ(m_service.Control("/_emu/state")["state"]["user"]["status"]["message"],
             "is writing tests");
@@ -247,12 +254,12 @@ TEST_F(BatchEndToEndTest, ARestartKeepsTheSessionAndALogoutEndsIt) {
     EXPECT_TRUE(LoggedIn(run.Expect("toolbar")));
     // The stored session is the service's: a status goes through without a new login.
     run.Send({{"cmd", "type"}, {"explorer", 1}, {"text", "is back"}});
-    run.Expect("toolbar");
+    run.Expect("toolbar", After("type"));
     EXPECT_EQ(m_service.Outcomes("facebook.users.setStatus"), (std::vector<int>{0}));
     EXPECT_EQ(m_service.Outcomes("facebook.auth.getSession"), (std::vector<int>{0}));
 
     run.Send({{"cmd", "click"}, {"explorer", 1}, {"id", 3}});
-    const json after = run.Expect("toolbar");
+    const json after = run.Expect("toolbar", After("click"));
     EXPECT_FALSE(LoggedIn(after));
     EXPECT_EQ(after["facebook_button"]["caption"], "Login to Facebook...");
     run.Quit();
@@ -292,8 +299,12 @@ TEST_F(BatchEndToEndTest, BadCommandsGetAnErrorAndTheProgramGoesOn) {
   run.Send({{"cmd", "activate"}, {"explorer", 1}});
   EXPECT_NE(run.Expect("error")["message"].get<std::string>().find("explorer 1 is not open (2 is"),
             std::string::npos);
-  run.Send({{"cmd", "snapshot"}});
-  EXPECT_EQ(run.Expect("toolbar")["explorer"], 2);
+  run.Send({{"cmd", "snapshot"}, {"ref", {{"step", 12}}}});
+  const json snapshot = run.Expect("toolbar", After("snapshot"));
+  EXPECT_EQ(snapshot["explorer"], 2);
+  EXPECT_EQ(snapshot["ref"], json({{"step", 12}}));
+  run.Send({{"cmd", "close"}, {"explorer", 1}, {"ref", "again"}});
+  EXPECT_EQ(run.Expect("error")["ref"], "again");
   run.Quit();
 }
 
@@ -305,7 +316,7 @@ TEST_F(BatchEndToEndTest, AnUnreachableServiceGetsTheAddinsOwnBox) {
   const json box = run.ExpectBox("Unable to reach Facebook servers");
   EXPECT_EQ(box["style"].get<int>() & 0x10, 0x10);
   run.Send({{"cmd", "ok"}});
-  EXPECT_FALSE(LoggedIn(run.Expect("toolbar")));
+  EXPECT_FALSE(LoggedIn(run.Expect("toolbar", After("click"))));
   run.Quit();
 }
 

@@ -100,6 +100,7 @@ TEST(DriverCommandTest, CommandsAreReadAndBadLinesRefusedWithTheirReason) {
       {R"({"cmd":"wait","ms":250})", ""},
       {R"(  {"cmd":"snapshot"}  )", ""},
       {R"({"cmd":"new_explorer"})", ""},
+      {R"({"cmd":"ok","ref":[1,"two"]})", ""},
       {"not json", "not valid JSON"},
       {"{\"cmd\":\"type\",\"explorer\":1,\"text\":\"\xff\"}", "not valid JSON"},
       {R"([1,2])", "a command is a JSON object"},
@@ -136,6 +137,9 @@ TEST(DriverCommandTest, CommandsAreReadAndBadLinesRefusedWithTheirReason) {
   const DriverCommand click =
       *ParseDriverCommand(R"({"cmd":"click","explorer":1,"id":10})", &error);
   EXPECT_EQ(click.nId, 10);
+  EXPECT_TRUE(click.ref.is_null());
+  EXPECT_EQ(ParseDriverCommand(R"({"cmd":"ok","ref":[1,"two",{"a":null}]})", &error)->ref.dump(),
+            R"([1,"two",{"a":null}])");
   EXPECT_STREQ(CommandName(CommandKind::kNewExplorer), "new_explorer");
 }
 

@@ -165,6 +165,7 @@ Commands (JSON objects; explorers are numbered from 1 in the order they opened):
   {"cmd":"ok"}                            answer the message box on top with OK
   {"cmd":"quit"}                          quit Outlook
 
+Any command may carry "ref": a value of yours that the events ending it carry back.
 Events: ready, explorers, toolbar, message_box, message_box_closed, open_url, mail, cursor,
 error, bye. README.md describes each field.
 )";

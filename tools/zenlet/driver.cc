@@ -29,7 +29,7 @@ void CDriver::Start() {
   ready.update(m_settings.ready);
   m_hub.Publish(ready);
   PublishExplorers(true);
-  PublishToolbars(true);
+  PublishToolbars("start", nullptr, true);
   m_dispatcher = std::thread([this] { Dispatch(); });
 }
 
@@ -77,12 +77,17 @@ void CDriver::Dispatch() {
 void CDriver::Execute(const DriverCommand& command) {
   const std::string error = Act(command);
   if (!error.empty()) {
-    m_hub.Publish(ErrorEvent(std::string(CommandName(command.kind)) + ": " + error));
+    nlohmann::ordered_json event =
+        ErrorEvent(std::string(CommandName(command.kind)) + ": " + error);
+    if (!command.ref.is_null()) {
+      event["ref"] = command.ref;
+    }
+    m_hub.Publish(event);
     return;
   }
   if (command.kind != CommandKind::kQuit) {
     PublishExplorers(false);
-    PublishToolbars(true);
+    PublishToolbars(CommandName(command.kind), command.ref, true);
   }
 }
 
@@ -223,7 +228,7 @@ void CDriver::PublishExplorers(bool bForce) {
   }
 }
 
-void CDriver::PublishToolbars(bool bForce) {
+void CDriver::PublishToolbars(const char* szCause, const nlohmann::ordered_json& ref, bool bAll) {
   if (!m_bStarted) {
     return;
   }
@@ -233,11 +238,15 @@ void CDriver::PublishToolbars(bool bForce) {
     if (!explorer.bOpen) {
       continue;
     }
-    const nlohmann::ordered_json event = ToolbarEvent(
+    nlohmann::ordered_json event = ToolbarEvent(
         explorer.nNumber, m_outlook.ReadBar(explorer.nNumber, kZenletBarName), bLoggedIn);
     std::string text = CEventHub::Serialise(event);
     const auto last = m_toolbars.find(explorer.nNumber);
-    if (bForce || last == m_toolbars.end() || last->second != text) {
+    if (bAll || last == m_toolbars.end() || last->second != text) {
+      event["cause"] = szCause;
+      if (!ref.is_null()) {
+        event["ref"] = ref;
+      }
       m_hub.Publish(event);
     }
     shown[explorer.nNumber] = std::move(text);
@@ -286,5 +295,5 @@ void CDriver::OnExplorerClosed(int /*explorer*/) {
 
 void CDriver::OnTimerFired(TimerId /*id*/) {
   PublishExplorers(false);
-  PublishToolbars(false);
+  PublishToolbars("timer", nullptr, false);
 }

@@ -7,10 +7,10 @@
 // the box's nested loop, as clicks do in Outlook, so a script may send "ok" right behind the
 // click that will open a box. A "wait" holds up only the commands behind it.
 //
-// Events: each command ends with one toolbar event per open explorer (an error event
-// instead when it could not be carried out); every timer tick that changed a toolbar sends
-// that toolbar; message boxes, opened addresses, mails, the cursor and the windows are told
-// as they happen.
+// Events: each command ends with one toolbar event per open explorer, whose "cause" names
+// the command (an error event instead when it could not be carried out); every timer tick
+// that changed a toolbar sends that toolbar, with the cause "timer"; message boxes, opened
+// addresses, mails, the cursor and the windows are told as they happen.
 //
 // Threading: Submit from any thread; the rest on the main thread, where the simulation lives.
 #pragma once
@@ -78,7 +78,9 @@ class CDriver : public ISimObserver {
   // Publishes what the simulation told, once started.
   void Tell(const nlohmann::ordered_json& event);
   void PublishExplorers(bool bForce);
-  void PublishToolbars(bool bForce);
+  // Every open explorer's toolbar (`bAll`), or those that changed since they were last
+  // published, each with its "cause" and, when not null, the command's "ref".
+  void PublishToolbars(const char* szCause, const nlohmann::ordered_json& ref, bool bAll);
 
   CSimOutlook& m_outlook;
   CEventHub& m_hub;

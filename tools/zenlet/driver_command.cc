@@ -45,10 +45,13 @@ DriverCommand ReadCommand(const CJsonField& root) {
     root.Member("cmd").Fail("unknown command \"" + name + "\"");
   }
   const std::string_view argument = shape->szArgument != nullptr ? shape->szArgument : "cmd";
-  root.RequireObject({"cmd", shape->bExplorer ? "explorer" : "cmd", argument});
+  root.RequireObject({"cmd", "ref", shape->bExplorer ? "explorer" : "cmd", argument});
 
   DriverCommand command;
   command.kind = shape->kind;
+  if (root.Has("ref")) {
+    command.ref = nlohmann::ordered_json::parse(root.Member("ref").Value().dump());
+  }
   if (shape->bExplorer) {
     command.nExplorer = static_cast<int>(root.Member("explorer").Integer(1, 1000000));
   }

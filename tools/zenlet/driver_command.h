@@ -1,8 +1,10 @@
 // The commands of the driver protocol, as the page and a batch script send them: one JSON
-// object each, such as {"cmd":"click","explorer":1,"id":2}. README.md lists them; the help
+// object each, such as {"cmd":"click","explorer":1,"id":2}, optionally with a "ref" of the
+// sender's that the events ending the command carry back. README.md lists them; the help
 // text (command_line.cc) sums them up.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +31,9 @@ struct DriverCommand {
   int nIndex = 0;        // choose, pick: the item, from 1
   int nMs = 0;           // wait
   std::wstring strText;  // type
+  // Any JSON value the sender gave as "ref", handed back in the events that end the command;
+  // null when none was given.
+  nlohmann::ordered_json ref;
 };
 
 // The longest wait a command may ask for, in milliseconds.
