@@ -36,9 +36,9 @@ nlohmann::ordered_json Common(const SimControlState& control) {
           {"begin_group", control.bBeginGroup}};
 }
 
-nlohmann::ordered_json Button(const SimControlState& control, std::optional<int> id) {
+nlohmann::ordered_json Button(const SimControlState& control, const nlohmann::ordered_json& id) {
   nlohmann::ordered_json button = Common(control);
-  button["id"] = id ? nlohmann::ordered_json(*id) : nlohmann::ordered_json(nullptr);
+  button["id"] = id;
   button["style"] = control.nStyle;
   button["face"] = Picture(control.picture);
   button["mask"] = Picture(control.mask);
@@ -60,8 +60,10 @@ nlohmann::ordered_json Menu(const SimControlState& popup) {
   nlohmann::ordered_json menu = Common(popup);
   nlohmann::ordered_json items = nlohmann::ordered_json::array();
   for (std::size_t i = 0; i < popup.aMenu.size(); ++i) {
-    const std::optional<int> id =
-        i < std::size(kMenuCommandIds) ? std::optional<int>(kMenuCommandIds[i]) : std::nullopt;
+    // Items beyond the add-in's own have no command id.
+    const nlohmann::ordered_json id = i < std::size(kMenuCommandIds)
+                                          ? nlohmann::ordered_json(kMenuCommandIds[i])
+                                          : nlohmann::ordered_json(nullptr);
     items.push_back(Button(popup.aMenu[i], id));
   }
   menu["items"] = std::move(items);
