@@ -11,17 +11,31 @@ packages=(
   libcpp-httplib-dev nlohmann-json3-dev
 )
 
+# The page's browser test: Debian's chromium, and Node.js where the machine has none of its
+# own; its npm packages follow at the end.
+packages+=(chromium)
+command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
+
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
     missing+=("$package")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
 
-echo "Installing: ${missing[*]}"
-sudo=()
-[ "$(id -u)" -eq 0 ] || sudo=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# The browser test's driver library, as its lock file pins it; installed again when the lock
+# file changed since.
+browser_test="$(dirname "$0")/../tests/zenlet/browser"
+if ! cmp -s "$browser_test/package-lock.json" "$browser_test/node_modules/.installed-lock.json"; then
+  echo "Installing the browser test's npm packages"
+  (cd "$browser_test" && npm ci --no-audit --no-fund --loglevel=error >/dev/null &&
+     cp package-lock.json node_modules/.installed-lock.json)
+fi

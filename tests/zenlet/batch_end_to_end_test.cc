@@ -1,0 +1,344 @@
+// zenlet --batch as a script runs it: a separate process talking JSON Lines, against the
+// emulated service running as a program of its own. The script plays the user and the
+// browser: it answers the message boxes and works the pages the add-in opens.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
+#include "tools/zenlet/auto_browser.h"
+
+namespace {
+
+using json = nlohmann::json;
+using namespace std::chrono_literals;
+
+// Counts the drop-down's summary adds up: 2 messages, 1 poke, 1 friend request.
+constexpr char kScenario[] = R"({
+  "user": {"uid": "100000123443210", "name": "Dana Whitfield",
+           "status": {"message": "is at work", "age": 5400}, "wall_count": 42},
+  "friends": [{"uid": "1240077", "name": "Marcus Hale",
+               "status": {"message": "is reading on the train", "age": 45}}],
+  "notifications": {"messages": {"unread": 2, "age": 600}, "pokes": {"unread": 1},
+                    "friend_requests": ["1240090"]},
+  "permissions": []
+})";
+
+// zenlet-restemu on a free port with kScenario.
+class CStandaloneService {
+ public:
+  explicit CStandaloneService(const std::string& folder) {
+    const std::string scenario = folder + "/scenario.json";
+    std::ofstream(scenario) << kScenario;
+    m_pProgram = std::make_unique<CChildProcess>(
+        ZENLET_RESTEMU_PROGRAM, std::vector<std::string>{"--port", "0", "--scenario", scenario});
+    const std::string address = m_pProgram->ReadLine(20s).value_or("");
+    const std::string prefix = "http://127.0.0.1:";
+    EXPECT_EQ(address.rfind(prefix, 0), 0u) << address << m_pProgram->ErrorOutput(1s);
+    m_nPort = address.size() > prefix.size() ? std::stoi(address.substr(prefix.size())) : 0;
+  }
+
+  int Port() const { return m_nPort; }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort) + "/"; }
+
+  json Control(const std::string& path, const json& body = nullptr) const {
+    httplib::Client client("127.0.0.1", m_nPort);
+    const httplib::Result answer = body.is_null()
+                                       ? client.Get(path.c_str())
+                                       : client.Post(path.c_str(), body.dump(), "application/json");
+    EXPECT_TRUE(answer && answer->status == 200) << path;
+    const json parsed = answer ? json::parse(answer->body, nullptr, false) : json();
+    EXPECT_TRUE(parsed.is_object()) << path << ": " << (answer ? answer->body : "no answer");
+    return parsed;
+  }
+
+  // The error codes of the calls of `method` so far, oldest first.
+  std::vector<int> Outcomes(const std::string& method) const {
+    std::vector<int> codes;
+    const json log = Control("/_emu/calls");
+    for (const json& call : log["calls"]) {
+      if (call["method"] == method) {
+        codes.push_back(call["error_code"].get<int>());
+      }
+    }
+    return codes;
+  }
+
+ private:
+  std::unique_ptr<CChildProcess> m_pProgram;
+  int m_nPort = 0;
+};
+
+// One run of zenlet --batch, read event by event.
+class CBatchRun {
+ public:
+  explicit CBatchRun(std::vector<std::string> args)
+      : m_program(ZENLET_PROGRAM, Prepend("--batch", std::move(args))) {}
+
+  void Send(const json& command) { EXPECT_TRUE(m_program.WriteLine(command.dump())); }
+  void SendLine(const std::string& line) { EXPECT_TRUE(m_program.WriteLine(line)); }
+
+  // The next event named `name` for which `test` holds; the events before it are passed
+  // over. Fails the test, listing what came, when none comes within `timeout`.
+  json Expect(const std::string& name, const std::function<bool(const json&)>& test = nullptr,
+              std::chrono::milliseconds timeout = 20s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::string passed;
+    while (std::chrono::steady_clock::now() < deadline) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      const std::optional<std::string> line = m_program.ReadLine(left);
+      if (!line) {
+        break;
+      }
+      const json event = json::parse(*line, nullptr, false);
+      EXPECT_TRUE(event.is_object()) << "not a JSON object: " << *line;
+      if (event.value("event", "") == name && (!test || test(event))) {
+        return event;
+      }
+      passed += "\n  " + line->substr(0, 200);
+    }
+    ADD_FAILURE() << "no " << name << " event came; these did:" << passed << "\nstandard error:\n"
+                  << m_program.ErrorOutput(1s);
+    return json();
+  }
+
+  json ExpectBox(const std::string& textPart) {
+    return Expect("message_box", [&](const json& box) {
+      return box["text"].get<std::string>().find(textPart) != std::string::npos;
+    });
+  }
+
+  // Quits as a script does and expects a clean end.
+  void Quit() {
+    Send({{"cmd", "quit"}});
+    Expect("bye");
+    EXPECT_EQ(m_program.Wait(), 0) << m_program.ErrorOutput(1s);
+  }
+
+  CChildProcess& Program() { return m_program; }
+
+ private:
+  static std::vector<std::string> Prepend(std::string first, std::vector<std::string> args) {
+    args.insert(args.begin(), std::move(first));
+    return args;
+  }
+
+  CChildProcess m_program;
+};
+
+// A port that was free a moment ago: nothing listens there.
+int UnusedPort() {
+  const int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  EXPECT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), size), 0);
+  EXPECT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size), 0);
+  close(probe);
+  return ntohs(address.sin_port);
+}
+
+bool LoggedIn(const json& toolbar) {
+  return toolbar["logged_in"].get<bool>();
+}
+
+// The toolbar event that ends a command named `name`.
+std::function<bool(const json&)> After(const std::string& name) {
+  return [name](const json& toolbar) { return toolbar["cause"] == name; };
+}
+
+std::string MenuCaption(const json& toolbar, int id) {
+  for (const json& item : toolbar["menu"]["items"]) {
+    if (item["id"] == id) {
+      return item["caption"];
+    }
+  }
+  return "";
+}
+
+// The browser login as the user goes through it: the intro box, the login page, the box
+// that waits for it.
+void LogIn(CBatchRun& run, const CStandaloneService& service) {
+  run.Send({{"cmd", "click"}, {"explorer", 1}, {"id", 2}});
+  EXPECT_EQ(run.ExpectBox("In order to use Zenlet")["style"], 0x40);
+  run.Send({{"cmd", "ok"}});
+  const std::string url = run.Expect("open_url")["url"];
+  EXPECT_EQ(url.rfind(service.Url() + "login.php?api_key=", 0), 0u) << url;
+  run.ExpectBox("Please click OK after you have logged into Facebook.");
+  EXPECT_TRUE(CAutoBrowser(service.Port()).Visit(Utf8ToWide(url)));
+  run.Send({{"cmd", "ok"}});
+  const json toolbar = run.Expect("toolbar", After("click"));
+  EXPECT_TRUE(LoggedIn(toolbar));
+  EXPECT_EQ(MenuCaption(toolbar, 3), "Logout from Zenlet (Dana Whitfield)");
+  EXPECT_EQ(toolbar["facebook_button"]["caption"], "");
+}
+
+class BatchEndToEndTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> Args() const {
+    return {"--service", m_service.Url(), "--data-dir", m_data.Path()};
+  }
+
+  CTempFolder m_data;
+  CTempFolder m_files;
+  CStandaloneService m_service{m_files.Path()};
+};
+
+TEST_F(BatchEndToEndTest, LogInPostAStatusThroughThePermissionPageAndPickFromTheDropDown) {
+  CBatchRun run(Args());
+  const json ready = run.Expect("ready");
+  EXPECT_EQ(ready["service"], m_service.Url());
+  EXPECT_EQ(ready["emulator"], false);
+  const json first = run.Expect("toolbar");
+  EXPECT_EQ(first["cause"], "start");
+  EXPECT_FALSE(LoggedIn(first));
+  EXPECT_EQ(first["facebook_button"]["caption"], "Login to Facebook...");
+  EXPECT_EQ(first["facebook_button"]["face"]["pixels"].size(), 16u * 16u);
+  EXPECT_FALSE(first["status"]["enabled"].get<bool>());
+  EXPECT_EQ(first["notifications"]["items"], json::array({"No Notifications"}));
+
+  LogIn(run, m_service);
+
+  run.Send({{"cmd", "type"}, {"explorer", 1}, {"text", "is writing tests"}});
+  run.ExpectBox("Facebook security policy requires");
+  run.Send({{"cmd", "ok"}});
+  const std::string authorize = run.Expect("open_url")["url"];
+  EXPECT_NE(authorize.find("/authorize.php?"), std::string::npos) << authorize;
+  run.ExpectBox("Please click OK after you have allowed Zenlet");
+  EXPECT_TRUE(CAutoBrowser(m_service.Port()).Visit(Utf8ToWide(authorize)));
+  run.Send({{"cmd", "ok"}});
+  run.Expect("toolbar", After("type"));
+  EXPECT_EQ(m_service.Outcomes("facebook.users.setStatus"), (std::vector<int>{250, 0}));
+  EXPECT_EQ(m_service.Control("/_emu/state")["state"]["user"]["status"]["message"],
+            "is writing tests");
+
+  // The login asked for a check; the worker's pass and the next refresh fill the drop-down.
+  const json filled = run.Expect(
+      "toolbar", [](const json& bar) { return bar["notifications"]["text"] == "New Requests - 4"; },
+      60s);
+  const json& items = filled["notifications"]["items"];
+  ASSERT_GE(items.size(), 9u);
+  EXPECT_EQ(items[1], "New Messages - 2");
+  EXPECT_EQ(items[6], "New Pokes - 1");
+  EXPECT_EQ(items[8].get<std::string>().rfind("Marcus Hale is reading on the train. ", 0), 0u);
+  EXPECT_TRUE(filled["notifications"]["enabled"].get<bool>());
+
+  run.Send({{"cmd", "pick"}, {"explorer", 1}, {"index", 2}});
+  EXPECT_EQ(run.Expect("open_url")["url"], m_service.Url() + "inbox/");
+  run.Quit();
+}
+
+TEST_F(BatchEndToEndTest, ARestartKeepsTheSessionAndALogoutEndsIt) {
+  {
+    CBatchRun run(Args());
+    LogIn(run, m_service);
+    run.Quit();
+  }
+  m_service.Control("/_emu/permissions", {{"name", "status_update"}, {"granted", true}});
+  {
+    CBatchRun run(Args());
+    EXPECT_TRUE(LoggedIn(run.Expect("toolbar")));
+    // The stored session is the service's: a status goes through without a new login.
+    run.Send({{"cmd", "type"}, {"explorer", 1}, {"text", "is back"}});
+    run.Expect("toolbar", After("type"));
+    EXPECT_EQ(m_service.Outcomes("facebook.users.setStatus"), (std::vector<int>{0}));
+    EXPECT_EQ(m_service.Outcomes("facebook.auth.getSession"), (std::vector<int>{0}));
+
+    run.Send({{"cmd", "click"}, {"explorer", 1}, {"id", 3}});
+    const json after = run.Expect("toolbar", After("click"));
+    EXPECT_FALSE(LoggedIn(after));
+    EXPECT_EQ(after["facebook_button"]["caption"], "Login to Facebook...");
+    run.Quit();
+  }
+  CBatchRun run(Args());
+  EXPECT_FALSE(LoggedIn(run.Expect("toolbar")));
+  run.Quit();
+}
+
+TEST_F(BatchEndToEndTest, BadCommandsGetAnErrorAndTheProgramGoesOn) {
+  CBatchRun run(Args());
+  run.Expect("toolbar");
+  const std::pair<std::string, std::string> cases[] = {
+      {"hello", "not valid JSON"},
+      {"{}", "cmd: missing"},
+      {R"({"cmd":"fly"})", "unknown command \"fly\""},
+      {R"({"cmd":"click","explorer":1})", "id: missing"},
+      {R"({"cmd":"click","explorer":7,"id":2})", "explorer 7 is not open (1 is open)"},
+      {R"({"cmd":"click","explorer":1,"id":5})",
+       "no control of the Zenlet bar has the command id 5"},
+      {R"({"cmd":"pick","explorer":1,"index":2})", "item 2 is out of range"},
+      {R"({"cmd":"choose","explorer":1,"index":1})", "item 1 is out of range"},
+      {R"({"cmd":"ok"})", "no message box is open"},
+      // The logout item is hidden while logged out, so the user cannot press it.
+      {R"({"cmd":"click","explorer":1,"id":3})", "click: "},
+  };
+  for (const auto& [line, error] : cases) {
+    run.SendLine(line);
+    const json event = run.Expect("error");
+    EXPECT_NE(event["message"].get<std::string>().find(error), std::string::npos)
+        << line << " gave: " << event["message"];
+  }
+  // Still running, and still numbering explorers as they open.
+  run.Send({{"cmd", "new_explorer"}});
+  EXPECT_EQ(run.Expect("explorers")["open"], json::array({1, 2}));
+  run.Send({{"cmd", "close"}, {"explorer", 1}});
+  run.Send({{"cmd", "activate"}, {"explorer", 1}});
+  EXPECT_NE(run.Expect("error")["message"].get<std::string>().find("explorer 1 is not open (2 is"),
+            std::string::npos);
+  run.Send({{"cmd", "snapshot"}, {"ref", {{"step", 12}}}});
+  const json snapshot = run.Expect("toolbar", After("snapshot"));
+  EXPECT_EQ(snapshot["explorer"], 2);
+  EXPECT_EQ(snapshot["ref"], json({{"step", 12}}));
+  run.Send({{"cmd", "close"}, {"explorer", 1}, {"ref", "again"}});
+  EXPECT_EQ(run.Expect("error")["ref"], "again");
+  run.Quit();
+}
+
+TEST_F(BatchEndToEndTest, AnUnreachableServiceGetsTheAddinsOwnBox) {
+  const int port = UnusedPort();
+  CBatchRun run(
+      {"--service", "http://127.0.0.1:" + std::to_string(port) + "/", "--data-dir", m_data.Path()});
+  run.Send({{"cmd", "click"}, {"explorer", 1}, {"id", 2}});
+  const json box = run.ExpectBox("Unable to reach Facebook servers");
+  EXPECT_EQ(box["style"].get<int>() & 0x10, 0x10);
+  run.Send({{"cmd", "ok"}});
+  EXPECT_FALSE(LoggedIn(run.Expect("toolbar", After("click"))));
+  run.Quit();
+}
+
+TEST(ProgramStartTest, WhatCannotBeUsedStopsItWithAClearMessageAndCodeTwo) {
+  CTempFolder folder;
+  const std::string file = folder.Path() + "/a-file";
+  std::ofstream(file) << "not a folder";
+  httplib::Server holder;
+  const int taken = holder.bind_to_any_port("127.0.0.1");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--data-dir", file + "/data"}, "the data directory " + file + "/data cannot be written"},
+      {{"--port", std::to_string(taken)},
+       "cannot serve the page on 127.0.0.1:" + std::to_string(taken) + ": the port is in use"},
+      {{"--explorers", "many"}, "--explorers needs a number"},
+      {{"--batch", "--open"}, "--batch serves no page"},
+  };
+  for (const auto& [args, message] : cases) {
+    CChildProcess program(ZENLET_PROGRAM, args);
+    EXPECT_EQ(program.Wait(), 2) << args[0];
+    EXPECT_NE(program.ErrorOutput().find(message), std::string::npos)
+        << args[0] << " said: " << program.ErrorOutput();
+  }
+}
+
+}  // namespace

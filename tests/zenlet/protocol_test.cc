@@ -1,0 +1,146 @@
+// The program's command line and the driver's commands: what is taken, and what is refused
+// with which reason.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/zenlet/command_line.h"
+#include "tools/zenlet/driver_command.h"
+
+namespace {
+
+TEST(CommandLineTest, OptionsAreReadAndBadOnesRefusedWithTheirReason) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string strError;  // a part of the expected error; empty: accepted
+  };
+  const Case cases[] = {
+      {{}, ""},
+      {{"--port", "8080", "--explorers", "3", "--outlook-version", "11.0.0.8312", "--open"}, ""},
+      {{"--batch", "--auto-ok", "--no-auto-browser", "--data-dir", "/tmp/z"}, ""},
+      {{"--service", "http://127.0.0.1:9000/"}, ""},
+      {{"--service", "http://localhost"}, ""},
+      {{"--service", "https://127.0.0.1:9000/"}, "plain HTTP"},
+      {{"--service", "http://127.0.0.1:9000/api/"}, "root address"},
+      {{"--service", "http://127.0.0.1:0/"}, "root address"},
+      {{"--service", "http://user@host/"}, "root address"},
+      {{"--service"}, "--service needs a value"},
+      {{"--port", "65536"}, "0 to 65535"},
+      {{"--port", "-1"}, "0 to 65535"},
+      {{"--port", "80x"}, "0 to 65535"},
+      {{"--explorers", "17"}, "0 to 16"},
+      {{"--data-dir", ""}, "needs a folder"},
+      {{"--batch", "--port", "8080"}, "--batch serves no page"},
+      {{"--batch", "--open"}, "--batch serves no page"},
+      {{"--frobnicate"}, "unknown argument: --frobnicate"},
+  };
+  for (const Case& test : cases) {
+    const CommandLine line = ParseCommandLine(test.args);
+    const std::string args = ::testing::PrintToString(test.args);
+    if (test.strError.empty()) {
+      EXPECT_EQ(line.strError, "") << args;
+    } else {
+      EXPECT_NE(line.strError.find(test.strError), std::string::npos)
+          << args << " gave: " << line.strError;
+    }
+  }
+
+  const ProgramOptions options =
+      ParseCommandLine({"--port", "8080", "--explorers", "3", "--service", "http://example.org/"})
+          .options;
+  EXPECT_EQ(options.nPagePort, 8080);
+  EXPECT_EQ(options.nExplorers, 3);
+  EXPECT_EQ(options.strServiceHost, "example.org");
+  EXPECT_EQ(options.nServicePort, 80);
+  EXPECT_EQ(options.strServiceUrl, "http://example.org:80/");
+  EXPECT_EQ(ParseCommandLine({}).options.strOutlookVersion, "16.0.0.4266");
+  EXPECT_EQ(ParseCommandLine({}).options.nExplorers, 1);
+}
+
+TEST(CommandLineTest, HelpNamesEveryOptionAndCommand) {
+  const std::string help = HelpText();
+  for (const char* word : {"--port",
+                           "--service",
+                           "--data-dir",
+                           "--explorers",
+                           "--outlook-version",
+                           "--batch",
+                           "--no-auto-browser",
+                           "--auto-ok",
+                           "--open",
+                           "--help",
+                           "--version",
+                           "\"click\"",
+                           "\"type\"",
+                           "\"choose\"",
+                           "\"pick\"",
+                           "\"snapshot\"",
+                           "\"timer\"",
+                           "\"wait\"",
+                           "\"new_explorer\"",
+                           "\"activate\"",
+                           "\"close\"",
+                           "\"ok\"",
+                           "\"quit\""}) {
+    EXPECT_NE(help.find(word), std::string::npos) << word;
+  }
+}
+
+TEST(DriverCommandTest, CommandsAreReadAndBadLinesRefusedWithTheirReason) {
+  struct Case {
+    const char* szLine;
+    std::string strError;  // a part of the expected error; empty: accepted
+  };
+  const Case cases[] = {
+      {R"({"cmd":"click","explorer":1,"id":2})", ""},
+      {R"({"cmd":"type","explorer":2,"text":"is at home \u00e9"})", ""},
+      {R"({"cmd":"choose","explorer":1,"index":3})", ""},
+      {R"({"cmd":"pick","explorer":1,"index":2})", ""},
+      {R"({"cmd":"wait","ms":250})", ""},
+      {R"(  {"cmd":"snapshot"}  )", ""},
+      {R"({"cmd":"new_explorer"})", ""},
+      {R"({"cmd":"ok","ref":[1,"two"]})", ""},
+      {"not json", "not valid JSON"},
+      {"{\"cmd\":\"type\",\"explorer\":1,\"text\":\"\xff\"}", "not valid JSON"},
+      {R"([1,2])", "a command is a JSON object"},
+      {R"({"explorer":1})", "cmd: missing"},
+      {R"({"cmd":7})", "cmd: expected a text"},
+      {R"({"cmd":"dance"})", "unknown command \"dance\""},
+      {R"({"cmd":"click","explorer":1})", "id: missing"},
+      {R"({"cmd":"click","id":2})", "explorer: missing"},
+      {R"({"cmd":"click","explorer":"1","id":2})", "explorer: expected a whole number"},
+      {R"({"cmd":"click","explorer":0,"id":2})", "explorer: expected a number from 1"},
+      {R"({"cmd":"click","explorer":1,"id":2,"extra":true})", "extra: unknown field"},
+      {R"({"cmd":"snapshot","explorer":1})", "explorer: unknown field"},
+      {R"({"cmd":"pick","explorer":1,"index":0})", "index: expected a number from 1"},
+      {R"({"cmd":"wait","ms":600001})", "ms: expected a number from 0 to 600000"},
+      {R"({"cmd":"type","explorer":1,"text":null})", "text: expected a text"},
+  };
+  for (const Case& test : cases) {
+    std::string error;
+    const std::optional<DriverCommand> command = ParseDriverCommand(test.szLine, &error);
+    if (test.strError.empty()) {
+      EXPECT_TRUE(command.has_value()) << test.szLine << " gave: " << error;
+    } else {
+      EXPECT_FALSE(command.has_value()) << test.szLine;
+      EXPECT_NE(error.find(test.strError), std::string::npos) << test.szLine << " gave: " << error;
+    }
+  }
+
+  std::string error;
+  const DriverCommand typed =
+      *ParseDriverCommand(R"({"cmd":"type","explorer":2,"text":"is at caf\u00e9"})", &error);
+  EXPECT_EQ(typed.kind, CommandKind::kType);
+  EXPECT_EQ(typed.nExplorer, 2);
+  EXPECT_EQ(typed.strText, L"is at caf\u00e9");
+  const DriverCommand click =
+      *ParseDriverCommand(R"({"cmd":"click","explorer":1,"id":10})", &error);
+  EXPECT_EQ(click.nId, 10);
+  EXPECT_TRUE(click.ref.is_null());
+  EXPECT_EQ(ParseDriverCommand(R"({"cmd":"ok","ref":[1,"two",{"a":null}]})", &error)->ref.dump(),
+            R"([1,"two",{"a":null}])");
+  EXPECT_STREQ(CommandName(CommandKind::kNewExplorer), "new_explorer");
+}
+
+}  // namespace

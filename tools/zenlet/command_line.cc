@@ -1,0 +1,172 @@
+#include "tools/zenlet/command_line.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <optional>
+
+namespace {
+
+// A decimal number from `low` to `high`, nothing else.
+std::optional<int> ReadNumber(const std::string& text, int low, int high) {
+  if (text.empty() || text.size() > 9) {
+    return std::nullopt;
+  }
+  for (const char c : text) {
+    if (std::isdigit(static_cast<unsigned char>(c)) == 0) {
+      return std::nullopt;
+    }
+  }
+  const int value = std::atoi(text.c_str());
+  if (value < low || value > high) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// "http://host[:port][/]": the client posts to /restserver.php on that host and port and the
+// pages lie beside it, so an address with a path of its own cannot be served.
+bool ReadServiceUrl(const std::string& url, ProgramOptions& options, std::string& error) {
+  const std::string scheme = "http://";
+  error =
+      "--service takes the root address of a REST service over plain HTTP, such as "
+      "http://127.0.0.1:8080/";
+  if (url.compare(0, scheme.size(), scheme) != 0) {
+    return false;
+  }
+  std::string rest = url.substr(scheme.size());
+  if (!rest.empty() && rest.back() == '/') {
+    rest.pop_back();
+  }
+  if (rest.empty() || rest.find_first_of("/?#@ ") != std::string::npos) {
+    return false;
+  }
+  int port = 80;
+  const std::size_t colon = rest.find(':');
+  if (colon != std::string::npos) {
+    const std::optional<int> number = ReadNumber(rest.substr(colon + 1), 1, 65535);
+    if (!number) {
+      return false;
+    }
+    port = *number;
+    rest.resize(colon);
+  }
+  for (const char c : rest) {
+    if (std::isalnum(static_cast<unsigned char>(c)) == 0 && c != '.' && c != '-') {
+      return false;
+    }
+  }
+  if (rest.empty()) {
+    return false;
+  }
+  options.strServiceUrl = "http://" + rest + ":" + std::to_string(port) + "/";
+  options.strServiceHost = rest;
+  options.nServicePort = port;
+  error.clear();
+  return true;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  CommandLine line;
+  ProgramOptions& options = line.options;
+  bool bPortGiven = false;
+  for (std::size_t i = 0; i < args.size() && line.strError.empty(); ++i) {
+    const std::string& arg = args[i];
+    const bool bHasValue = i + 1 < args.size();
+    const auto value = [&]() -> const std::string& { return args[++i]; };
+    if (arg == "--port" || arg == "--service" || arg == "--data-dir" || arg == "--explorers" ||
+        arg == "--outlook-version") {
+      if (!bHasValue) {
+        line.strError = arg + " needs a value";
+      } else if (arg == "--port") {
+        const std::optional<int> port = ReadNumber(value(), 0, 65535);
+        bPortGiven = true;
+        if (port) {
+          options.nPagePort = *port;
+        } else {
+          line.strError = "--port needs a port number from 0 to 65535";
+        }
+      } else if (arg == "--service") {
+        ReadServiceUrl(value(), options, line.strError);
+      } else if (arg == "--data-dir") {
+        options.strDataDir = value();
+        if (options.strDataDir.empty()) {
+          line.strError = "--data-dir needs a folder";
+        }
+      } else if (arg == "--explorers") {
+        const std::optional<int> count = ReadNumber(value(), 0, 16);
+        if (count) {
+          options.nExplorers = *count;
+        } else {
+          line.strError = "--explorers needs a number from 0 to 16";
+        }
+      } else {
+        options.strOutlookVersion = value();
+      }
+    } else if (arg == "--batch") {
+      options.bBatch = true;
+    } else if (arg == "--no-auto-browser") {
+      options.bNoAutoBrowser = true;
+    } else if (arg == "--auto-ok") {
+      options.bAutoOk = true;
+    } else if (arg == "--open") {
+      options.bOpen = true;
+    } else if (arg == "--help" || arg == "-h") {
+      options.bHelp = true;
+    } else if (arg == "--version") {
+      options.bVersion = true;
+    } else {
+      line.strError = "unknown argument: " + arg;
+    }
+  }
+  if (line.strError.empty() && options.bBatch && (bPortGiven || options.bOpen)) {
+    line.strError = "--batch serves no page, so --port and --open have no meaning with it";
+  }
+  return line;
+}
+
+std::string HelpText() {
+  return R"(usage: zenlet [options]
+
+Runs the add-in inside a simulated Outlook. Without --batch it serves a page on 127.0.0.1
+that shows the Outlook windows with their Zenlet bar, and prints the page's address.
+
+Options:
+  --port N               serve the page on port N (default: a free port)
+  --service URL          use the REST service at URL (http://host:port/) instead of the
+                         built-in emulator
+  --data-dir DIR         keep the settings, their key and the log in DIR (default: the XDG
+                         folders)
+  --explorers N          explorer windows open at start (default 1, at most 16)
+  --outlook-version TEXT the version Outlook reports (default 16.0.0.4266)
+  --batch                read commands from standard input and write events to standard
+                         output, one JSON object a line
+  --no-auto-browser      with --batch and the emulator: leave its login and permission pages
+                         to the script (they are completed for the demo user otherwise)
+  --auto-ok              answer every message box with OK at once
+  --open                 open the page in the default browser
+  --help                 this text
+  --version              the add-in's version
+
+Commands (JSON objects; explorers are numbered from 1 in the order they opened):
+  {"cmd":"click","explorer":N,"id":ID}    press a button or menu item by command id
+                                          (0 Facebook, 2 login, 3 logout, 4 check now,
+                                          8 feedback, 9 website, 10 about)
+  {"cmd":"type","explorer":N,"text":T}    type a status into the box and press Enter
+  {"cmd":"choose","explorer":N,"index":K} choose item K (from 1) of the status list
+  {"cmd":"pick","explorer":N,"index":K}   pick item K (from 1) of the notifications list
+  {"cmd":"snapshot"}                      the toolbar of every explorer
+  {"cmd":"timer"}                         fire the refresh timer now
+  {"cmd":"wait","ms":M}                   let M milliseconds pass before the next command
+  {"cmd":"new_explorer"}                  open another explorer window
+  {"cmd":"activate","explorer":N}         activate explorer N
+  {"cmd":"close","explorer":N}            close explorer N
+  {"cmd":"ok"}                            answer the message box on top with OK
+  {"cmd":"quit"}                          quit Outlook
+
+Any command may carry "ref": a value of yours that the events ending it carry back.
+Events: ready, explorers, toolbar, message_box, message_box_closed, open_url, mail, cursor,
+error, bye. README.md describes each field.
+)";
+}

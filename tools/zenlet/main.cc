@@ -1,0 +1,234 @@
+// zenlet: the add-in on Linux, connected to a simulated Outlook as Outlook connects it, with
+// the built-in emulator of the REST service (or a service at --service), shown in a page on
+// 127.0.0.1 or driven by a script with --batch. `zenlet --help` lists the options and the
+// commands; README.md describes the events.
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "addin/addin_module.h"
+#include "common/deployment.h"
+#include "common/text.h"
+#include "platform/posix/posix_platform.h"
+#include "platform/posix/terminal_user_shell.h"
+#include "platform/sim/sim_outlook.h"
+#include "platform/sim/sim_platform.h"
+#include "tools/restemu/rest_emulator.h"
+#include "tools/restemu/scenario.h"
+#include "tools/zenlet/auto_browser.h"
+#include "tools/zenlet/batch_transport.h"
+#include "tools/zenlet/command_line.h"
+#include "tools/zenlet/driver.h"
+#include "tools/zenlet/event_hub.h"
+#include "tools/zenlet/page_server.h"
+#include "tools/zenlet/startup.h"
+
+namespace {
+
+// IDTExtensibility2's modes: loaded as Outlook starts, unloaded as it shuts down.
+constexpr std::int32_t kConnectAtStartup = 1;      // ext_cm_Startup
+constexpr std::int32_t kDisconnectAtShutdown = 0;  // ext_dm_HostShutdown
+
+int Refuse(const std::string& problem) {
+  std::fprintf(stderr, "zenlet: %s\n", problem.c_str());
+  return 2;
+}
+
+// SIGINT and SIGTERM quit Outlook as its last window's close would. They are blocked in
+// every thread and taken here, polled so that the watch ends with the program.
+class CSignalWatch {
+ public:
+  explicit CSignalWatch(CDriver& driver) : m_driver(driver) {
+    m_thread = std::thread([this] { Watch(); });
+  }
+  ~CSignalWatch() {
+    m_bStop = true;
+    m_thread.join();
+  }
+
+  static void BlockInEveryThread() {
+    sigset_t signals = Signals();
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  }
+
+ private:
+  static sigset_t Signals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    return signals;
+  }
+
+  void Watch() {
+    const sigset_t signals = Signals();
+    const timespec pause{0, 100 * 1000 * 1000};
+    while (!m_bStop) {
+      if (sigtimedwait(&signals, nullptr, &pause) > 0) {
+        m_driver.RequestQuit();
+      }
+    }
+  }
+
+  CDriver& m_driver;
+  std::atomic<bool> m_bStop{false};
+  std::thread m_thread;
+};
+
+int Run(const ProgramOptions& options) {
+  signal(SIGPIPE, SIG_IGN);
+  CSignalWatch::BlockInEveryThread();
+
+  std::string dataDir;
+  std::string error;
+  if (!options.strDataDir.empty()) {
+    if (!PrepareDataDir(options.strDataDir, &dataDir, &error)) {
+      return Refuse(error);
+    }
+    UseDataDir(dataDir);
+  }
+
+  CEventHub hub;
+  // The driver takes the page's commands once it exists; the page's port is taken first, so
+  // that a port in use stops the program before anything else starts.
+  std::atomic<CDriver*> pDriver{nullptr};
+  std::unique_ptr<CPageServer> pPage;
+  if (!options.bBatch) {
+    pPage = std::make_unique<CPageServer>(hub, [&pDriver](std::string_view line) {
+      if (CDriver* driver = pDriver.load()) {
+        driver->Submit(line);
+      }
+    });
+    if (!pPage->Bind(options.nPagePort, &error)) {
+      return Refuse(error);
+    }
+  }
+
+  std::unique_ptr<CRestEmulator> pEmulator;
+  std::string serviceHost = options.strServiceHost;
+  int servicePort = options.nServicePort;
+  if (options.strServiceUrl.empty()) {
+    pEmulator = std::make_unique<CRestEmulator>(
+        ParseScenario(DemoScenarioText(), static_cast<std::int64_t>(std::time(nullptr))));
+    servicePort = pEmulator->Start(0);
+    serviceHost = "127.0.0.1";
+  }
+  const std::string serviceAddress =
+      "http://" + serviceHost + ":" + std::to_string(servicePort) + "/";
+
+  CPosixPlatform adapters;
+  Platform platform = adapters.Bundle();
+  SimOutlookOptions outlookOptions;
+  outlookOptions.strVersion = Utf8ToWide(options.strOutlookVersion);
+  CSimOutlook outlook(*platform.pClock, outlookOptions);
+  WireSimulatedHost(outlook, &platform);
+  // Outlook starts with one window; the others open as the user opens them, so that each
+  // reaches the add-in as a new explorer (at connection it takes only the active one).
+  if (options.nExplorers > 0) {
+    outlook.OpenExplorer();
+  }
+
+  CAddinModule module(platform, ServiceDeployment(serviceHost, servicePort));
+  CConnect connect = module.CreateConnect();
+
+  CDriver::Settings settings;
+  settings.ready = {{"version", kProductVersion},
+                    {"outlook_version", options.strOutlookVersion},
+                    {"service", serviceAddress},
+                    {"emulator", pEmulator != nullptr},
+                    {"data_dir", dataDir.empty() ? nullptr : nlohmann::ordered_json(dataDir)}};
+  settings.bAutoOk = options.bAutoOk;
+  if (pEmulator && options.bBatch && !options.bNoAutoBrowser) {
+    settings.browser = [browser = CAutoBrowser(servicePort)](const std::wstring& address) {
+      browser.Visit(address);
+    };
+  }
+  settings.isLoggedIn = [&module] { return module.Client().IsLoggedIn(); };
+  CDriver driver(outlook, hub, std::move(settings));
+
+  connect.OnConnection(outlook.ApplicationArgument(), kConnectAtStartup,
+                       outlook.AddInInstanceArgument(), nullptr);
+  connect.OnStartupComplete(nullptr);
+  outlook.FireStartup();
+  for (int i = 1; i < options.nExplorers; ++i) {
+    outlook.OpenExplorer();
+  }
+  driver.Start();
+  pDriver = &driver;
+
+  std::unique_ptr<CBatchTransport> pBatch;
+  if (options.bBatch) {
+    CBatchTransport::Handlers handlers;
+    handlers.submit = [&driver](std::string_view line) { driver.Submit(line); };
+    handlers.inputEnded = [&driver] { driver.RequestQuit(); };
+    handlers.refuse = [&hub](const std::string& why) {
+      hub.Publish({{"event", "error"}, {"message", why}});
+    };
+    pBatch = std::make_unique<CBatchTransport>(0, stdout, hub, std::move(handlers));
+    pBatch->Start();
+  } else {
+    pPage->Start();
+    std::printf("%s\n", pPage->PageAddress().c_str());
+    std::fflush(stdout);
+    std::fprintf(stderr,
+                 "zenlet: Outlook runs with the add-in, talking to %s%s. Open the address "
+                 "above in a browser; Ctrl-C quits.\n",
+                 serviceAddress.c_str(), pEmulator ? " (the built-in emulator)" : "");
+    if (options.bOpen && !CTerminalUserShell().OpenAddress(Utf8ToWide(pPage->PageAddress()))) {
+      std::fprintf(stderr, "zenlet: no browser could be started; open the address yourself\n");
+    }
+  }
+
+  {
+    CSignalWatch signals(driver);
+    outlook.Run();
+    pDriver = nullptr;
+    driver.CloseOutlook();
+    connect.OnBeginShutdown(nullptr);
+    connect.OnDisconnection(kDisconnectAtShutdown, nullptr);
+    driver.SayBye();
+  }
+  if (pBatch) {
+    pBatch->Stop();
+  }
+  if (pPage) {
+    pPage->Stop();
+  }
+  if (pEmulator) {
+    pEmulator->Stop();
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const CommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (!line.strError.empty()) {
+    std::fprintf(stderr, "zenlet: %s\n(zenlet --help lists the options)\n", line.strError.c_str());
+    return 2;
+  }
+  if (line.options.bHelp) {
+    std::fputs(HelpText().c_str(), stdout);
+    return 0;
+  }
+  if (line.options.bVersion) {
+    std::printf("zenlet %s\n", kProductVersion);
+    return 0;
+  }
+  try {
+    return Run(line.options);
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "zenlet: %s\n", failure.what());
+    return 1;
+  }
+}
