@@ -1,18 +1,21 @@
 #include "platform/win32/dpapi_data_protector.h"
 
+#include <windows.h>
+// After windows.h, whose types they need.
 #include <dpapi.h>
 #include <wincrypt.h>
-#include <windows.h>
 
 #include "platform/win32/win32_handles.h"
 
 namespace {
 
-// The system takes its inputs through non-const pointers but never writes to them.
+// The system takes its inputs through non-const pointers but never writes to them. An empty
+// block still points somewhere: some implementations refuse a null pointer even with size 0.
 DATA_BLOB BlobOver(const std::vector<std::uint8_t>& bytes) {
+  static BYTE s_empty = 0;
   DATA_BLOB blob{};
   blob.cbData = static_cast<DWORD>(bytes.size());
-  blob.pbData = bytes.empty() ? nullptr : const_cast<BYTE*>(bytes.data());
+  blob.pbData = bytes.empty() ? &s_empty : const_cast<BYTE*>(bytes.data());
   return blob;
 }
 

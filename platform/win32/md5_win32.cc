@@ -1,6 +1,7 @@
 // MD5 from the system's CryptoAPI (advapi32), available on every Windows the add-in runs on.
-#include <wincrypt.h>
 #include <windows.h>
+// After windows.h, whose types it needs.
+#include <wincrypt.h>
 
 #include <new>
 

@@ -1,7 +1,8 @@
 #include "platform/win32/msxml_parser.h"
 
-#include <msxml2.h>
 #include <windows.h>
+// After windows.h, whose types it needs.
+#include <msxml2.h>
 
 #include "common/text.h"
 #include "platform/win32/win32_handles.h"

@@ -1,7 +1,8 @@
 #include "platform/win32/win32_file_system.h"
 
-#include <shlobj.h>
 #include <windows.h>
+// After windows.h, whose types it needs.
+#include <shlobj.h>
 
 std::wstring CWin32FileSystem::LocalAppDataFolder() {
   wchar_t folder[MAX_PATH] = {};

@@ -6,10 +6,11 @@
 // was held), Detach() hands ownership out, Reset() releases.
 #pragma once
 
+#include <windows.h>
+// After windows.h, whose types they need.
 #include <oaidl.h>
 #include <oleauto.h>
 #include <unknwn.h>
-#include <windows.h>
 #include <wininet.h>
 
 #include <new>

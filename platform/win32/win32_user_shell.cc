@@ -1,7 +1,8 @@
 #include "platform/win32/win32_user_shell.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, whose types it needs.
+#include <shellapi.h>
 
 int CWin32UserShell::ShowMessage(WindowHandle owner, const std::wstring& text,
                                  const std::wstring& title, std::uint32_t style) {

@@ -1,6 +1,7 @@
 #include "platform/win32/wininet_http_transport.h"
 
 #include <windows.h>
+// After windows.h, whose types it needs.
 #include <wininet.h>
 
 #include "platform/win32/win32_handles.h"

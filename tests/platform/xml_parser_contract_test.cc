@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/libxml2/libxml2_parser.h"
 #include "platform/xml_parser.h"
+#include "tests/platform/native_adapters.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -19,8 +19,8 @@ const std::string kUriText = "http://api.facebook.com/1.0/";
 
 using ParserFactory = std::unique_ptr<IXmlParser> (*)();
 
-std::unique_ptr<IXmlParser> MakeLibxml2Parser() {
-  return std::make_unique<CLibxml2Parser>();
+std::unique_ptr<IXmlParser> MakeNativeParser() {
+  return NativeXml().create();
 }
 
 class XmlParserContractTest : public ::testing::TestWithParam<ParserFactory> {
@@ -171,9 +171,9 @@ TEST_P(XmlParserContractTest, DocumentsLoadOnSeveralThreadsAtOnce) {
   second.join();
 }
 
-INSTANTIATE_TEST_SUITE_P(Parsers, XmlParserContractTest, ::testing::Values(&MakeLibxml2Parser),
+INSTANTIATE_TEST_SUITE_P(Parsers, XmlParserContractTest, ::testing::Values(&MakeNativeParser),
                          [](const ::testing::TestParamInfo<ParserFactory>&) {
-                           return std::string("Libxml2");
+                           return NativeXml().strName;
                          });
 
 }  // namespace
