@@ -4,7 +4,9 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+bool IsSurrogate(char32_t c) {
+  return c >= 0xD800 && c <= 0xDFFF;
+}
 
 void AppendUtf8(std::string& out, char32_t c) {
   if (c > 0x10FFFF || IsSurrogate(c)) {
@@ -106,6 +108,37 @@ char32_t DecodeWide(std::wstring_view s, std::size_t& i) {
   return IsSurrogate(c) || c > 0x10FFFF ? kReplacement : c;
 }
 
+// A code point that belongs to the character before it.
+bool ExtendsCharacter(char32_t c) {
+  return (c >= 0x0300 && c <= 0x036F) ||    // combining diacritical marks
+         (c >= 0x1AB0 && c <= 0x1AFF) ||    // and their extensions
+         (c >= 0x1DC0 && c <= 0x1DFF) ||    // and supplement
+         (c >= 0x20D0 && c <= 0x20FF) ||    // combining marks for symbols
+         (c >= 0xFE20 && c <= 0xFE2F) ||    // combining half marks
+         (c >= 0xFE00 && c <= 0xFE0F) ||    // variation selectors
+         (c >= 0xE0100 && c <= 0xE01EF) ||  // and their supplement
+         (c >= 0x1F3FB && c <= 0x1F3FF) ||  // skin-tone modifiers
+         c == 0x200D;                       // zero width joiner
+}
+
+constexpr char32_t kZeroWidthJoiner = 0x200D;
+
+// Walks `wide` one user character at a time: calls `at(start)` at the first wide character
+// of each, until it returns false.
+template <class F>
+void ForEachUserCharacter(std::wstring_view wide, F at) {
+  char32_t previous = 0;
+  for (std::size_t i = 0; i < wide.size();) {
+    const std::size_t start = i;
+    const char32_t c = DecodeWide(wide, i);
+    const bool continues = start != 0 && (ExtendsCharacter(c) || previous == kZeroWidthJoiner);
+    previous = c;
+    if (!continues && !at(start)) {
+      return;
+    }
+  }
+}
+
 void AppendUtf16Le(std::vector<std::uint8_t>& out, char16_t unit) {
   out.push_back(static_cast<std::uint8_t>(unit & 0xFF));
   out.push_back(static_cast<std::uint8_t>(unit >> 8));
@@ -176,4 +209,27 @@ std::size_t Utf16Length(std::wstring_view wide) {
     units += DecodeWide(wide, i) >= 0x10000 ? 2 : 1;
   }
   return units;
+}
+
+std::size_t CountUserCharacters(std::wstring_view wide) {
+  std::size_t count = 0;
+  ForEachUserCharacter(wide, [&count](std::size_t) {
+    ++count;
+    return true;
+  });
+  return count;
+}
+
+std::size_t UserCharactersLength(std::wstring_view wide, std::size_t count) {
+  std::size_t length = wide.size();
+  std::size_t seen = 0;
+  ForEachUserCharacter(wide, [&](std::size_t start) {
+    if (seen == count) {
+      length = start;
+      return false;
+    }
+    ++seen;
+    return true;
+  });
+  return length;
 }

@@ -25,6 +25,14 @@ std::wstring Utf16LeToWide(const std::uint8_t* bytes, std::size_t size);
 // Number of UTF-16 code units of `wide` (what the registry counts as characters).
 std::size_t Utf16Length(std::wstring_view wide);
 
+// Characters as the user sees them: a surrogate pair is one, and so is a base character
+// together with the combining marks, variation selectors, skin-tone modifiers and
+// zero-width-joined parts that follow it.
+std::size_t CountUserCharacters(std::wstring_view wide);
+// The number of wide characters that the first `count` user characters of `wide` take; all
+// of `wide` when it has no more.
+std::size_t UserCharactersLength(std::wstring_view wide, std::size_t count);
+
 // Text for places that take the system's 8-bit code page (log lines, the log file's name).
 // Windows converts to the ANSI code page, lossily; other systems use UTF-8.
 std::string WideToAnsi(std::wstring_view wide);

@@ -26,3 +26,9 @@ void SaveSessionToOptions(const CFacebookClient& client, CFBOpts& options) {
   }
   options.SetSession(session);
 }
+
+void LogOut(CFacebookClient& client, CFBOpts& options) {
+  client.ClearSession();
+  SaveSessionToOptions(client, options);
+  options.Save();  // a failed save is not shown; the session is gone from memory all the same
+}

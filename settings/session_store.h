@@ -13,3 +13,7 @@ void LoadSessionFromOptions(CFacebookClient& client, const CFBOpts& options);
 // Seals the client's session key, secret, user id and user name into the options (empty
 // values stay empty). The expiry is not kept.
 void SaveSessionToOptions(const CFacebookClient& client, CFBOpts& options);
+
+// The logout: the client forgets the session and the whole activity picture, and the options
+// store the emptied session at once. Nothing is sent to the service.
+void LogOut(CFacebookClient& client, CFBOpts& options);

@@ -12,7 +12,7 @@ set(_standard
 # The one sanctioned exception: Windows builds take COM's status codes from the system.
 set(_allowed_platform_includes "common/hresult.h:winerror.h")
 # Files the build generates from the deployment's settings.
-set(_generated deployment_constants.h string_table.def)
+set(_generated deployment_constants.h string_table.def facebook_button_bmp.inc)
 
 set(_files "")
 foreach(_dir IN LISTS PORTABLE_DIRS)

@@ -1,0 +1,37 @@
+// The collaborators that the add-in's Outlook-facing objects share: the process's client and
+// options, the module state, and the seams of the UI thread. Start-up code (CAddinModule)
+// fills one and every object it makes takes what it needs from it; each member must outlive
+// the objects made with it.
+#pragma once
+
+class CFacebookClient;
+class CButtonImages;
+class CFacebookRunner;
+class CFBOpts;
+class CLogger;
+class CModuleState;
+class IClipboard;
+class IClock;
+class IUserShell;
+class IWindowSystem;
+struct DeploymentConfig;
+
+struct AddinServices {
+  CFacebookClient& client;
+  CFBOpts& options;
+  CModuleState& moduleState;  // Outlook's application and major version
+  const DeploymentConfig& deployment;
+  IClock& clock;
+  IWindowSystem& windowSystem;
+  IUserShell& shell;
+  IClipboard* pClipboard;  // may be null: the button faces then take the picture way only
+  CLogger& log;            // the "tec" category
+};
+
+// What an explorer object needs besides: the application's background runner, which the
+// toolbar's commands ask for an immediate check and the status list for what is playing, and
+// the button pictures, whose clipboard format names are found out once for the process.
+struct ExplorerServices : AddinServices {
+  CFacebookRunner& runner;
+  CButtonImages& buttonImages;
+};

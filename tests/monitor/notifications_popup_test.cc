@@ -1,0 +1,281 @@
+#include "monitor/notifications_popup.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "tests/facebook/client_harness.h"
+#include "tests/support/fake_combo_box.h"
+#include "tests/support/recording_user_shell.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr const wchar_t* kSite = L"http://site.test/";
+
+TEST(FormatRelativeTimeTest, EachRowOfTheTableFromItsFirstSecond) {
+  struct Case {
+    std::int64_t d;
+    const wchar_t* text;
+  };
+  const Case cases[] = {
+      {-30, L"now."},
+      {0, L"now."},
+      {1, L"1 seconds ago."},
+      {59, L"59 seconds ago."},
+      {60, L"about a minute ago."},
+      {119, L"about a minute ago."},
+      {120, L"2 minutes ago."},
+      {1800, L"30 minutes ago."},
+      {3299, L"54 minutes ago."},
+      {3300, L"about an hour ago."},
+      {5999, L"about an hour ago."},
+      {6000, L"about 1 hours ago."},
+      {7200, L"about 2 hours ago."},
+      {86399, L"about 23 hours ago."},
+      {86400, L"1 day ago."},
+      {169199, L"1 day ago."},
+      {169200, L"about 1 days ago."},
+      {172800, L"about 2 days ago."},
+  };
+  const std::int64_t setAt = 1700000000;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.d);
+    EXPECT_EQ(FormatRelativeTime(std::to_wstring(setAt), setAt + c.d), c.text);
+  }
+  for (const wchar_t* missing : {L"", L"0", L"soon", L"-"}) {
+    EXPECT_EQ(FormatRelativeTime(missing, setAt), L"") << missing;
+  }
+  EXPECT_EQ(FormatRelativeTime(L"1700000000 ", setAt + 60), L"about a minute ago.");
+}
+
+TEST(FormatFriendStatusLineTest, LongStatusesAreCutAtWholeCharacters) {
+  UserInfo info;
+  info.strName = L"Bo";
+  info.strStatusTime = L"1700000000";
+  const std::int64_t now = 1700000000 + 50 * 60;
+  struct Case {
+    std::wstring message;
+    std::wstring shown;
+  };
+  const std::wstring emoji = Utf8ToWide("\xF0\x9F\x98\x80");  // U+1F600
+  const std::wstring accented = Utf8ToWide("e\xCC\x81");      // e + combining acute
+  const std::wstring family = Utf8ToWide("\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7");
+  const Case cases[] = {
+      {std::wstring(179, L'a'), std::wstring(179, L'a')},
+      {std::wstring(180, L'a'), std::wstring(177, L'a') + L"..."},
+      {std::wstring(400, L'a'), std::wstring(177, L'a') + L"..."},
+      // Characters beyond one wide character, or made of several, count as one and are never
+      // split by the cut, whatever the width of wchar_t.
+      {std::wstring(176, L'a') + emoji + L"bcd", std::wstring(176, L'a') + emoji + L"..."},
+      {std::wstring(176, L'a') + accented + L"bcd", std::wstring(176, L'a') + accented + L"..."},
+      {std::wstring(176, L'a') + family + L"bcd", std::wstring(176, L'a') + family + L"..."},
+      {std::wstring(178, L'a') + emoji, std::wstring(178, L'a') + emoji},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message.size());
+    info.strStatusMessage = c.message;
+    EXPECT_EQ(FormatFriendStatusLine(info, now), L"Bo " + c.shown + L". 50 minutes ago.");
+  }
+
+  info.strStatusMessage = L"is at work";
+  info.strStatusTime.clear();
+  EXPECT_EQ(FormatFriendStatusLine(info, now), L"Bo is at work. ");
+  info.strStatusMessage.clear();
+  EXPECT_EQ(FormatFriendStatusLine(info, now), L"");
+}
+
+TEST(GetProfileLinkTest, TheUidIsEncodedIntoTheProfileAddress) {
+  UserInfo info;
+  EXPECT_EQ(GetProfileLink(info, kSite), L"");
+  info.strUid = L"100000123443210";
+  EXPECT_EQ(GetProfileLink(info, kSite), L"http://site.test/profile.php?id=100000123443210");
+  info.strUid = L"1&v=2#x\"";
+  EXPECT_EQ(GetProfileLink(info, kSite), L"http://site.test/profile.php?id=1%26v%3D2%23x%22");
+}
+
+class NotificationsPopupTest : public ::testing::Test {
+ protected:
+  NotificationsPopupTest() { m_harness.LogIn(); }
+
+  void SetCounts(const ActivityCounts& counts) {
+    std::lock_guard<std::mutex> lock(Client().m_csState);
+    Client().m_counts = counts;
+  }
+  void AddFriend(const wchar_t* uid, const wchar_t* name, const wchar_t* status,
+                 std::uint16_t month = 0, std::uint16_t day = 0) {
+    UserInfo info;
+    info.strUid = uid;
+    info.strName = name;
+    info.strStatusMessage = status;
+    info.strStatusTime = std::to_wstring(m_harness.clock.Now() - 1800);
+    info.wBirthdayMonth = month;
+    info.wBirthdayDay = day;
+    std::lock_guard<std::mutex> lock(Client().m_csState);
+    Client().m_friends.push_back(info);
+  }
+  std::int32_t NewWallPosts() {
+    std::lock_guard<std::mutex> lock(Client().m_csState);
+    return Client().m_counts.nNewWallPosts;
+  }
+  CFacebookClient& Client() { return m_harness.client; }
+
+  // The page opened by picking item `index`, or "" when none opened.
+  std::wstring Pick(std::int32_t index) {
+    const std::size_t before = m_shell.OpenedAddresses().size();
+    m_dropdown.Pick(index);
+    m_popup.OnNotificationSelected(m_dropdown);
+    EXPECT_EQ(m_dropdown.m_nListIndex, 1);  // back on the summary line
+    const std::vector<std::wstring> opened = m_shell.OpenedAddresses();
+    return opened.size() > before ? opened.back() : L"";
+  }
+
+  ClientHarness m_harness;
+  CRecordingUserShell m_shell;
+  CFakeComboBox m_dropdown;
+  CNotificationsPopup m_popup{Client(), m_harness.clock, m_shell, kSite};
+};
+
+TEST_F(NotificationsPopupTest, NoActivityShowsNoNotificationsAboveSixZeroLines) {
+  m_popup.RefreshLoggedIn(m_dropdown);
+
+  EXPECT_EQ(
+      m_dropdown.m_aItems,
+      (std::vector<std::wstring>{L"No Notifications", L"New Messages - 0", L"Friend Requests - 0",
+                                 L"Group Invites - 0", L"Event Invites - 0", L"New Wall Posts - 0",
+                                 L"New Pokes - 0"}));
+  EXPECT_EQ(m_dropdown.m_strText, L"No Notifications");
+  EXPECT_TRUE(m_dropdown.m_bEnabled);
+  EXPECT_EQ(m_popup.m_aLinks,
+            (std::vector<std::wstring>{
+                L"", L"http://site.test/inbox/", L"http://site.test/reqs.php#friend",
+                L"http://site.test/reqs.php#group", L"http://site.test/reqs.php#event",
+                L"http://site.test/wall.php", L""}));
+}
+
+TEST_F(NotificationsPopupTest, AnUnreadShareCountsInTheSummaryOnly) {
+  ActivityCounts counts;
+  counts.nShares = 1;
+  SetCounts(counts);
+  m_popup.RefreshLoggedIn(m_dropdown);
+
+  EXPECT_EQ(m_dropdown.m_strText, L"New Requests - 1");
+  EXPECT_EQ(m_popup.m_aLinks[0], L"http://site.test/reqs.php");
+  for (std::size_t i = 1; i < m_dropdown.m_aItems.size(); ++i) {
+    EXPECT_EQ(m_dropdown.m_aItems[i].back(), L'0') << m_dropdown.m_aItems[i];
+  }
+}
+
+TEST_F(NotificationsPopupTest, BirthdaysAndStatusesFollowInTheirSectionsWithProfileLinks) {
+  const LocalDate today = m_harness.clock.Today();
+  const auto month = static_cast<std::uint16_t>(today.nMonth);
+  const auto day = static_cast<std::uint16_t>(today.nDay);
+  AddFriend(L"2001", L"Cy", L"is cooking", month, day);
+  AddFriend(L"2002", L"Di", L"", month, static_cast<std::uint16_t>(day % 28 + 1));
+  AddFriend(L"2003", L"Ed", L"is out");
+  m_popup.RefreshLoggedIn(m_dropdown);
+
+  const std::vector<std::wstring> tail(m_dropdown.m_aItems.begin() + 7, m_dropdown.m_aItems.end());
+  EXPECT_EQ(tail, (std::vector<std::wstring>{
+                      L"---", L"Don't forget to wish Cy a Happy Birthday today", L"---",
+                      L"Cy is cooking. 30 minutes ago.", L"Ed is out. 30 minutes ago."}));
+  ASSERT_EQ(m_popup.m_aLinks.size(), m_dropdown.m_aItems.size());
+  EXPECT_EQ(Pick(8), L"http://site.test/");  // a "---" line
+  EXPECT_EQ(Pick(9), L"http://site.test/profile.php?id=2001");
+  EXPECT_EQ(Pick(12), L"http://site.test/profile.php?id=2003");
+}
+
+TEST_F(NotificationsPopupTest, FriendsWithoutStatusesLeaveALoneSeparator) {
+  AddFriend(L"2002", L"Di", L"");
+  m_popup.RefreshLoggedIn(m_dropdown);
+  ASSERT_EQ(m_dropdown.m_aItems.size(), 8u);
+  EXPECT_EQ(m_dropdown.m_aItems.back(), L"---");
+}
+
+TEST_F(NotificationsPopupTest, PickingALineOpensItsPageAndMarksTheWallPostsSeen) {
+  ActivityCounts counts;
+  counts.nMessages = 2;
+  counts.nNewWallPosts = 3;
+  SetCounts(counts);
+  m_popup.RefreshLoggedIn(m_dropdown);
+  EXPECT_EQ(m_dropdown.m_strText, L"New Requests - 5");
+
+  EXPECT_EQ(Pick(1), L"");  // the summary opens nothing and resets nothing
+  EXPECT_EQ(NewWallPosts(), 3);
+
+  EXPECT_EQ(Pick(2), L"http://site.test/inbox/");
+  EXPECT_EQ(NewWallPosts(), 0);
+  EXPECT_EQ(Pick(7), L"http://site.test/");  // pokes have no page of their own
+  EXPECT_EQ(Pick(6), L"http://site.test/wall.php");
+
+  // The reset changed the signature, so the next refresh shows it.
+  m_popup.RefreshLoggedIn(m_dropdown);
+  EXPECT_EQ(m_dropdown.m_strText, L"New Requests - 2");
+}
+
+TEST_F(NotificationsPopupTest, ItRebuildsOnAChangeOrOnceTheFiveMinutesArePast) {
+  m_popup.RefreshLoggedIn(m_dropdown);
+  m_popup.RefreshLoggedIn(m_dropdown);
+  EXPECT_EQ(m_dropdown.m_nClears, 1);
+
+  m_harness.clock.Advance(milliseconds(300000));
+  m_popup.RefreshLoggedIn(m_dropdown);
+  EXPECT_EQ(m_dropdown.m_nClears, 1);
+  m_harness.clock.Advance(milliseconds(1));
+  m_popup.RefreshLoggedIn(m_dropdown);
+  EXPECT_EQ(m_dropdown.m_nClears, 2);
+
+  ActivityCounts counts;
+  counts.nPokes = 1;
+  SetCounts(counts);
+  m_popup.RefreshLoggedIn(m_dropdown);
+  EXPECT_EQ(m_dropdown.m_nClears, 3);
+  EXPECT_EQ(m_dropdown.m_aItems[6], L"New Pokes - 1");
+
+  // Across the tick count's wrap-around the interval is still measured.
+  m_popup.m_dwLastRebuildTick = 0xFFFFFFFFu - 999u;
+  m_harness.clock.Advance(milliseconds(0x100000000LL - m_harness.clock.TickCount() + 5000));
+  ASSERT_EQ(m_harness.clock.TickCount(), 5000u);
+  m_popup.RefreshLoggedIn(m_dropdown);
+  EXPECT_EQ(m_dropdown.m_nClears, 3);
+}
+
+TEST_F(NotificationsPopupTest, ALineOfficeRefusesTakesNoLinkSoTheOthersStayAligned) {
+  // The third count line and the first status line are refused: without the rule, every
+  // later line would open the page of the line before it.
+  AddFriend(L"2001", L"Cy", L"is cooking");
+  AddFriend(L"2003", L"Ed", L"is out");
+  m_dropdown.FailAddItem(4);
+  m_dropdown.FailAddItem(9);
+  m_popup.RefreshLoggedIn(m_dropdown);
+
+  ASSERT_EQ(m_dropdown.m_aItems.size(), 8u);
+  ASSERT_EQ(m_popup.m_aLinks.size(), 8u);
+  EXPECT_EQ(m_dropdown.m_aItems[3], L"Event Invites - 0");
+  EXPECT_EQ(Pick(4), L"http://site.test/reqs.php#event");
+  EXPECT_EQ(m_dropdown.m_aItems[7], L"Ed is out. 30 minutes ago.");
+  EXPECT_EQ(Pick(8), L"http://site.test/profile.php?id=2003");
+}
+
+TEST_F(NotificationsPopupTest, LoggedOutItShowsOneDisabledLineAndKeepsTheLastSignature) {
+  m_popup.RefreshLoggedIn(m_dropdown);
+  const std::wstring signature = m_popup.m_strLastSignature;
+  const std::uint32_t tick = m_popup.m_dwLastRebuildTick;
+
+  m_popup.ShowLoggedOut(m_dropdown);
+
+  EXPECT_EQ(m_dropdown.m_aItems, std::vector<std::wstring>{L"No Notifications"});
+  EXPECT_EQ(m_dropdown.m_strText, L"No Notifications");
+  EXPECT_FALSE(m_dropdown.m_bEnabled);
+  EXPECT_EQ(m_popup.m_aLinks, std::vector<std::wstring>{L""});
+  EXPECT_EQ(m_popup.m_strLastSignature, signature);
+  EXPECT_EQ(m_popup.m_dwLastRebuildTick, tick);
+  EXPECT_EQ(Pick(1), L"");
+}
+
+}  // namespace
