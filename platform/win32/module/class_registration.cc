@@ -14,13 +14,19 @@ std::wstring GuidText(const GUID& guid) {
   return text;
 }
 
-std::wstring ClassKey() { return L"CLSID\\" + ClassIdText(); }
+std::wstring ClassKey() {
+  return L"CLSID\\" + ClassIdText();
+}
 
 }  // namespace
 
-std::wstring ClassIdText() { return GuidText(kClsidConnect); }
+std::wstring ClassIdText() {
+  return GuidText(kClsidConnect);
+}
 
-std::wstring TypeLibIdText() { return GuidText(kLibidZenlet); }
+std::wstring TypeLibIdText() {
+  return GuidText(kLibidZenlet);
+}
 
 std::vector<ClassRegistryEntry> ClassRegistryEntries(const std::wstring& modulePath) {
   const std::wstring classKey = ClassKey();
@@ -54,14 +60,13 @@ RegistryStatus WriteClassRegistration(const std::wstring& modulePath) {
   }
   for (const ClassRegistryEntry& entry : ClassRegistryEntries(modulePath)) {
     CRegKeyHandle key;
-    LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, (classes + L"\\" + entry.strKey).c_str(), 0,
-                                  nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                                  key.Receive(), nullptr);
+    LONG status =
+        RegCreateKeyExW(HKEY_CURRENT_USER, (classes + L"\\" + entry.strKey).c_str(), 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.Receive(), nullptr);
     if (status == ERROR_SUCCESS && entry.bHasValue) {
       const auto size = static_cast<DWORD>((entry.strValue.size() + 1) * sizeof(wchar_t));
-      status = RegSetValueExW(key.Get(), entry.strName.empty() ? nullptr : entry.strName.c_str(),
-                              0, REG_SZ, reinterpret_cast<const BYTE*>(entry.strValue.c_str()),
-                              size);
+      status = RegSetValueExW(key.Get(), entry.strName.empty() ? nullptr : entry.strName.c_str(), 0,
+                              REG_SZ, reinterpret_cast<const BYTE*>(entry.strValue.c_str()), size);
     }
     if (status != ERROR_SUCCESS) {
       return status;
