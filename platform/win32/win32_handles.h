@@ -128,6 +128,8 @@ class CVariant {
   ~CVariant() { VariantClear(&m_v); }
 
   const VARIANT& Get() const { return m_v; }
+  // The VARIANT itself, for calls that read and write it in place.
+  VARIANT* Address() { return &m_v; }
   VARIANT* Receive() {
     VariantClear(&m_v);
     return &m_v;

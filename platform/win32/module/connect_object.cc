@@ -5,8 +5,8 @@
 #include "addin/addin_module.h"
 #include "addin/module_state.h"
 #include "platform/win32/module/com_boundary.h"
-#include "platform/win32/module/dispatch_automation_object.h"
 #include "platform/win32/module/zenlet_ids.h"
+#include "platform/win32/outlook_automation.h"
 #include "platform/win32/win32_handles.h"
 #include "zenlet_idl.h"
 
@@ -97,9 +97,9 @@ class CConnectObject : public _IDTExtensibility2 {
   HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* application, ext_ConnectMode connectMode,
                                          IDispatch* addInInst, SAFEARRAY** custom) override {
     return ComBoundary([&] {
-      return m_connect.OnConnection(CDispatchAutomationObject::FromUnknown(application),
+      return m_connect.OnConnection(WrapAutomationObject(application),
                                     static_cast<std::int32_t>(connectMode),
-                                    CDispatchAutomationObject::FromUnknown(addInInst), custom);
+                                    WrapAutomationObject(addInInst), custom);
     });
   }
   HRESULT STDMETHODCALLTYPE OnDisconnection(ext_DisconnectMode removeMode,

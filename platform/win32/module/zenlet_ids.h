@@ -1,5 +1,5 @@
 // The add-in's COM identifiers, fixed once: the class id of Connect, the type library's id,
-// and the ids of the host interfaces the module speaks (Office's and Outlook's own).
+// and the add-in host's extensibility interface (Office's own id).
 #pragma once
 
 #include <windows.h>
@@ -13,6 +13,3 @@ inline constexpr GUID kLibidZenlet = {
 // _IDTExtensibility2 {B65AD801-ABAF-11D0-BB8B-00A0C90F2744}.
 inline constexpr IID kIidDtExtensibility2 = {
     0xb65ad801, 0xabaf, 0x11d0, {0xbb, 0x8b, 0x00, 0xa0, 0xc9, 0x0f, 0x27, 0x44}};
-// Outlook's _Application {00063001-0000-0000-C000-000000000046}.
-inline constexpr IID kIidOutlookApplication = {
-    0x00063001, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
