@@ -20,6 +20,7 @@
 #include "platform/win32/module/zenlet_ids.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_registry.h"
+#include "resources/string_table.h"
 #include "zenlet_idl.h"
 
 namespace {
@@ -115,6 +116,74 @@ DWORD RunRegsvr32(const std::wstring& arguments) {
 bool KeyExists(HKEY root, const std::wstring& path) {
   CRegKeyHandle key;
   return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
+}
+
+// The module's resources come from the same sources as the portable code.
+TEST(ComServerTest, TheResourcesAreThoseOfTheSharedSources) {
+  CModuleHandle module(LoadLibraryExW(DllPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  ASSERT_TRUE(module);
+  const unsigned ids[] = {
+#define ZENLET_STRING(name, id, text) id,
+#include "string_table.def"
+#undef ZENLET_STRING
+  };
+  for (const unsigned id : ids) {
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(module.Get(), id, reinterpret_cast<wchar_t*>(&text), 0);
+    ASSERT_GT(length, 0) << id;
+    EXPECT_EQ(std::wstring(text, static_cast<std::size_t>(length)), LoadText(id)) << id;
+  }
+  wchar_t none[8] = {};
+  EXPECT_EQ(LoadStringW(module.Get(), 111, none, 8), 0);  // not in the table
+
+  // Bitmap 201 (16 x 16, 24 bits) and the hidden dialog 204.
+  const HRSRC bitmap = FindResourceW(module.Get(), MAKEINTRESOURCEW(201), MAKEINTRESOURCEW(2));
+  ASSERT_NE(bitmap, nullptr);
+  const auto* header =
+      static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module.Get(), bitmap)));
+  ASSERT_NE(header, nullptr);
+  EXPECT_EQ(header->biWidth, 16);
+  EXPECT_EQ(header->biHeight, 16);
+  EXPECT_EQ(header->biBitCount, 24);
+  EXPECT_NE(FindResourceW(module.Get(), MAKEINTRESOURCEW(204), MAKEINTRESOURCEW(5)), nullptr);
+
+  // The version, in numbers and in text.
+  DWORD ignored = 0;
+  std::vector<BYTE> version(GetFileVersionInfoSizeW(DllPath().c_str(), &ignored));
+  ASSERT_FALSE(version.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(DllPath().c_str(), 0, static_cast<DWORD>(version.size()),
+                                  version.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT size = 0;
+  ASSERT_TRUE(VerQueryValueW(version.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00000001u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000020u);
+  wchar_t* text = nullptr;
+  ASSERT_TRUE(VerQueryValueW(version.data(), L"\\StringFileInfo\\040904b0\\ProductVersion",
+                             reinterpret_cast<void**>(&text), &size));
+  EXPECT_EQ(std::wstring(text), L"0.1.0.32");
+
+  // The type library: its name, and Connect with _IDTExtensibility2 as default interface.
+  TComPtr<ITypeLib> library;
+  ASSERT_EQ(LoadTypeLibEx(DllPath().c_str(), REGKIND_NONE, library.Receive()), S_OK);
+  CBstr name;
+  ASSERT_EQ(library->GetDocumentation(-1, nullptr, name.Receive(), nullptr, nullptr), S_OK);
+  EXPECT_EQ(name.Text(), L"Zenlet 1.0 Type Library");
+  TComPtr<ITypeInfo> coclass;
+  ASSERT_EQ(library->GetTypeInfoOfGuid(kClsidConnect, coclass.Receive()), S_OK);
+  CBstr className;
+  ASSERT_EQ(coclass->GetDocumentation(MEMBERID_NIL, nullptr, className.Receive(), nullptr, nullptr),
+            S_OK);
+  EXPECT_EQ(className.Text(), L"Connect Class");
+  HREFTYPE reference = 0;
+  ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &reference), S_OK);
+  TComPtr<ITypeInfo> defaultInterface;
+  ASSERT_EQ(coclass->GetRefTypeInfo(reference, defaultInterface.Receive()), S_OK);
+  TYPEATTR* attributes = nullptr;
+  ASSERT_EQ(defaultInterface->GetTypeAttr(&attributes), S_OK);
+  EXPECT_TRUE(IsEqualIID(attributes->guid, kIidDtExtensibility2));
+  EXPECT_NE(attributes->wTypeFlags & TYPEFLAG_FDUAL, 0);
+  defaultInterface->ReleaseTypeAttr(attributes);
 }
 
 TEST(ComServerTest, Regsvr32WritesExactlyTheClassKeysAndRemovesThemAgain) {
