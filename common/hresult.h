@@ -7,6 +7,12 @@
 #include <string>
 
 #if defined(_WIN32)
+// The status codes come from the system; the type itself is winnt.h's, declared the same way
+// so that this header needs nothing beyond winerror.h.
+#ifndef _HRESULT_DEFINED
+#define _HRESULT_DEFINED
+typedef long HRESULT;  // NOLINT(modernize-use-using): the system's own declaration
+#endif
 #include <winerror.h>
 #else
 using HRESULT = std::int32_t;
@@ -25,8 +31,12 @@ constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = static_cast<HRESULT>(0x80040111u);
 constexpr HRESULT DISP_E_MEMBERNOTFOUND = static_cast<HRESULT>(0x80020003u);
 
-inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-inline bool FAILED(HRESULT hr) { return hr < 0; }
+inline bool SUCCEEDED(HRESULT hr) {
+  return hr >= 0;
+}
+inline bool FAILED(HRESULT hr) {
+  return hr < 0;
+}
 
 // The HRESULT that carries a Win32 error code (facility 7).
 inline HRESULT HRESULT_FROM_WIN32(std::uint32_t error) {
@@ -46,4 +56,6 @@ class CHResultError : public std::runtime_error {
   HRESULT m_hr;
 };
 
-[[noreturn]] inline void ThrowHResult(HRESULT hr) { throw CHResultError(hr); }
+[[noreturn]] inline void ThrowHResult(HRESULT hr) {
+  throw CHResultError(hr);
+}

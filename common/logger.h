@@ -8,7 +8,11 @@
 
 #include "platform/log_backend.h"
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+// mingw-w64 builds with the C99 printf (__USE_MINGW_ANSI_STDIO), which gcc calls gnu_printf.
+#define ZENLET_PRINTF_FORMAT(formatIndex, firstArg) \
+  __attribute__((format(gnu_printf, formatIndex, firstArg)))
+#elif defined(__GNUC__)
 #define ZENLET_PRINTF_FORMAT(formatIndex, firstArg) \
   __attribute__((format(printf, formatIndex, firstArg)))
 #else

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs every package the Linux build and its tests need, from Debian's registry.
+# Installs every package the Linux and Windows builds and their tests need, from Debian's registry.
 # Idempotent and quiet when everything is there; runs `apt-get update` only when something
 # is missing. Needs root (or sudo) only in that case.
 set -euo pipefail
@@ -9,6 +9,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libxml2-dev libssl-dev liblog4cpp5-dev libsqlite3-dev
   libcpp-httplib-dev nlohmann-json3-dev
+  # The Windows add-in: the cross compiler, widl, Wine to run its tests, NSIS for the
+  # installer, and GoogleTest's sources to cross-build the test framework.
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine libwine-dev nsis googletest
 )
 
 # The page's browser test: Debian's chromium, and Node.js where the machine has none of its

@@ -1,4 +1,4 @@
-// The clock contract, run against every clock: the POSIX one and the manual one tests use.
+// The clock contract, run against every clock: the platform's and the manual one tests use.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -6,7 +6,7 @@
 #include <memory>
 #include <thread>
 
-#include "platform/posix/posix_clock.h"
+#include "tests/platform/native_adapters.h"
 #include "tests/support/manual_clock.h"
 
 namespace {
@@ -19,7 +19,9 @@ struct ClockHarness {
   std::function<void()> stopTimeFlow = [] {};
 };
 
-ClockHarness MakePosixHarness() { return {std::make_unique<CPosixClock>()}; }
+ClockHarness MakeNativeHarness() {
+  return {MakeNativeClock()};
+}
 
 ClockHarness MakeManualHarness() {
   auto clock = std::make_unique<CManualClock>();
@@ -99,9 +101,12 @@ TEST_P(ClockContractTest, WaitTimesOutWhenTheClockPassesTheDeadline) {
   EXPECT_GE(Clock().TickCount() - before, 50u);
 }
 
-std::string ClockName(const ::testing::TestParamInfo<ClockHarness (*)()>&) { return "Clock"; }
+std::string ClockName(const ::testing::TestParamInfo<ClockHarness (*)()>&) {
+  return "Clock";
+}
 
-INSTANTIATE_TEST_SUITE_P(Posix, ClockContractTest, ::testing::Values(&MakePosixHarness), ClockName);
+INSTANTIATE_TEST_SUITE_P(Native, ClockContractTest, ::testing::Values(&MakeNativeHarness),
+                         ClockName);
 INSTANTIATE_TEST_SUITE_P(Manual, ClockContractTest, ::testing::Values(&MakeManualHarness),
                          ClockName);
 
@@ -110,8 +115,14 @@ TEST(ManualClockTest, AdvancingReleasesOnlyTheWaitsWhoseDeadlinePassed) {
   std::unique_ptr<IWakeEvent> shortWait = clock.CreateWakeEvent();
   std::unique_ptr<IWakeEvent> longWait = clock.CreateWakeEvent();
   std::atomic<int> finished{0};
-  std::thread a([&] { shortWait->Wait(2000); ++finished; });
-  std::thread b([&] { longWait->Wait(5000); ++finished; });
+  std::thread a([&] {
+    shortWait->Wait(2000);
+    ++finished;
+  });
+  std::thread b([&] {
+    longWait->Wait(5000);
+    ++finished;
+  });
   ASSERT_TRUE(clock.WaitForWaiters(2, std::chrono::seconds(10)));
   clock.Advance(std::chrono::milliseconds(2000));
   ASSERT_TRUE(clock.WaitForWaiters(1, std::chrono::seconds(10)));

@@ -156,3 +156,27 @@ TEST_F(CurlHttpTransportTest, AnEndlessAnswerNeverPilesUpInTheTransport) {
 }
 
 }  // namespace
+
+// The contract suite on libcurl, against a loopback server inside the test.
+namespace {
+
+class CCurlContractPeer : public IHttpContractPeer {
+ public:
+  IHttpTransport& Transport() override { return m_transport; }
+  std::string Host() const override { return "127.0.0.1"; }
+  int Port() const override { return m_server.Port(); }
+  int ClosedPort() const override { return CLoopbackHttpServer::ClosedPort(); }
+  void Script(const HttpScriptedAnswer& answer) override { m_server.Script(answer); }
+  std::vector<HttpRecordedRequest> Requests() const override { return m_server.Requests(); }
+
+ private:
+  CLoopbackHttpServer m_server;
+  CCurlHttpTransport m_transport;
+};
+
+INSTANTIATE_TEST_SUITE_P(Curl, HttpTransportContractTest,
+                         ::testing::Values(HttpContractTarget{
+                             "Curl", [] { return std::make_unique<CCurlContractPeer>(); }}),
+                         HttpContractTargetName);
+
+}  // namespace

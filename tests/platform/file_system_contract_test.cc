@@ -1,16 +1,10 @@
-// The file-system contract, run against the POSIX folders and the in-memory fake.
+// The file-system contract, run against the platform's folders and the in-memory fake.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <memory>
 
 #include "common/text.h"
-#include "platform/posix/posix_file_system.h"
-#include "tests/support/file_contents.h"
+#include "tests/platform/native_adapters.h"
 #include "tests/support/in_memory_file_system.h"
 #include "tests/support/temp_folder.h"
 
@@ -21,7 +15,7 @@ class FileSystemContractTest : public ::testing::TestWithParam<bool> {
   void SetUp() override {
     const std::wstring root = Utf8ToWide(m_temp.Path());
     if (GetParam()) {
-      m_files = std::make_unique<CPosixFileSystem>();
+      m_files = MakeNativeFileSystem();
     } else {
       m_files = std::make_unique<CInMemoryFileSystem>(L"/home/u/.local/share", L"/tmp/", L'/',
                                                       std::vector<std::wstring>{root});
@@ -30,7 +24,6 @@ class FileSystemContractTest : public ::testing::TestWithParam<bool> {
   }
 
   CTempFolder m_temp;
-  CScopedEnvironment m_tmp{"TMPDIR", m_temp.Path().c_str()};  // the fallback is made here
   std::wstring m_root;
   std::unique_ptr<IFileSystem> m_files;
 };
@@ -51,7 +44,7 @@ TEST_P(FileSystemContractTest, CreatesOneLevelOnlyOnAnExistingParent) {
 TEST_P(FileSystemContractTest, FoldersAreAbsoluteAndTheFallbackEndsWithASeparator) {
   const std::wstring appData = m_files->LocalAppDataFolder();
   ASSERT_FALSE(appData.empty());
-  EXPECT_EQ(appData.front(), L'/');
+  EXPECT_TRUE(GetParam() ? IsAbsoluteNativePath(appData) : appData.front() == L'/');
   const std::wstring fallback = m_files->FallbackFolder();
   ASSERT_FALSE(fallback.empty());
   EXPECT_EQ(fallback.back(), m_files->Separator());
@@ -61,63 +54,7 @@ std::string FolderName(const ::testing::TestParamInfo<bool>&) {
   return "Folders";
 }
 
-INSTANTIATE_TEST_SUITE_P(Posix, FileSystemContractTest, ::testing::Values(true), FolderName);
+INSTANTIATE_TEST_SUITE_P(Native, FileSystemContractTest, ::testing::Values(true), FolderName);
 INSTANTIATE_TEST_SUITE_P(InMemory, FileSystemContractTest, ::testing::Values(false), FolderName);
-
-TEST(PosixFileSystemTest, ApplicationDataFollowsTheXdgVariables) {
-  CPosixFileSystem files;
-  {
-    CScopedEnvironment data("XDG_DATA_HOME", "/srv/data");
-    EXPECT_EQ(files.LocalAppDataFolder(), L"/srv/data");
-  }
-  {
-    CScopedEnvironment data("XDG_DATA_HOME", nullptr);
-    CScopedEnvironment home("HOME", "/home/someone");
-    EXPECT_EQ(files.LocalAppDataFolder(), L"/home/someone/.local/share");
-  }
-  {
-    CScopedEnvironment data("XDG_DATA_HOME", "relative/is/invalid");
-    CScopedEnvironment home("HOME", "/h");
-    EXPECT_EQ(files.LocalAppDataFolder(), L"/h/.local/share");
-  }
-}
-
-// Without a home folder the log went to the shared temporary folder itself, where any user
-// could make the log's folder first, or put a link in its place, and read or redirect the log.
-TEST(PosixFileSystemTest, TheFallbackIsAFolderOfTheUsersOwnThatNobodyElseCanTakeFirst) {
-  namespace fs = std::filesystem;
-  CTempFolder temp;
-  CScopedEnvironment tmp("TMPDIR", temp.Path().c_str());
-  const std::string own = temp.Path() + "/Zenlet-" + std::to_string(geteuid());
-  const std::string elsewhere = temp.Path() + "/elsewhere";
-  fs::create_directories(elsewhere);
-  CPosixFileSystem files;
-  EXPECT_EQ(files.FallbackFolder(), Utf8ToWide(own + "/"));
-  EXPECT_EQ(FileMode(own), 0700u);
-  EXPECT_EQ(files.FallbackFolder(), Utf8ToWide(own + "/")) << "still ours the next time";
-
-  const struct {
-    const char* szWhat;
-    std::function<bool()> takeFirst;  // false: cannot be staged here
-  } takers[] = {
-      {"a link to another folder", [&] { return symlink(elsewhere.c_str(), own.c_str()) == 0; }},
-      {"a folder open to everyone",
-       [&] { return mkdir(own.c_str(), 0700) == 0 && chmod(own.c_str(), 0777) == 0; }},
-      {"another user's folder",
-       [&] {
-         return geteuid() == 0 && mkdir(own.c_str(), 0700) == 0 &&
-                chown(own.c_str(), 65534, 65534) == 0;
-       }},
-      {"a file", [&] { return static_cast<bool>(std::ofstream(own) << "x"); }},
-  };
-  for (const auto& taker : takers) {
-    fs::remove_all(own);
-    if (!taker.takeFirst()) {
-      continue;
-    }
-    EXPECT_EQ(files.FallbackFolder(), L"") << taker.szWhat;
-    EXPECT_TRUE(fs::is_empty(elsewhere)) << taker.szWhat;
-  }
-}
 
 }  // namespace

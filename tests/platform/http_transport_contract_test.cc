@@ -1,4 +1,5 @@
-// The HTTP transport contract, run against every implementation through its peer.
+// The HTTP transport contract, run against every implementation through its peer (the
+// instantiations live beside each implementation's own tests).
 #include "tests/platform/http_transport_contract.h"
 
 #include <algorithm>
@@ -7,9 +8,6 @@
 #include <chrono>
 #include <random>
 #include <thread>
-
-#include "platform/curl/curl_http_transport.h"
-#include "tests/platform/loopback_http_server.h"
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
@@ -324,26 +322,3 @@ TEST_P(HttpTransportContractTest, TargetsThatCouldBeMisreadAreRefused) {
   EXPECT_FALSE(connection->OpenRequest("", kPath));
   EXPECT_TRUE(m_pPeer->Requests().empty());
 }
-
-namespace {
-
-class CCurlContractPeer : public IHttpContractPeer {
- public:
-  IHttpTransport& Transport() override { return m_transport; }
-  std::string Host() const override { return "127.0.0.1"; }
-  int Port() const override { return m_server.Port(); }
-  int ClosedPort() const override { return CLoopbackHttpServer::ClosedPort(); }
-  void Script(const HttpScriptedAnswer& answer) override { m_server.Script(answer); }
-  std::vector<HttpRecordedRequest> Requests() const override { return m_server.Requests(); }
-
- private:
-  CLoopbackHttpServer m_server;
-  CCurlHttpTransport m_transport;
-};
-
-INSTANTIATE_TEST_SUITE_P(Curl, HttpTransportContractTest,
-                         ::testing::Values(HttpContractTarget{
-                             "Curl", [] { return std::make_unique<CCurlContractPeer>(); }}),
-                         HttpContractTargetName);
-
-}  // namespace

@@ -1,6 +1,6 @@
 // The contracts of the two seams the background worker uses, run against every
 // implementation this build has: the now-playing sources (the silent one of systems without
-// a player, the scripted one of the tests) and the worker-thread hooks (the POSIX ones, the
+// a player, the scripted one of the tests) and the worker-thread hooks (the platform's, the
 // recording ones of the tests).
 #include <gtest/gtest.h>
 
@@ -9,8 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/posix/posix_thread_hooks.h"
-#include "platform/posix/silent_now_playing_source.h"
+#include "tests/platform/native_adapters.h"
 #include "tests/support/recording_thread_hooks.h"
 #include "tests/support/scripted_now_playing_source.h"
 
@@ -23,7 +22,7 @@ struct SourceHarness {
 };
 
 SourceHarness MakeSilent() {
-  return {std::make_unique<CSilentNowPlayingSource>()};
+  return {MakeNativeNowPlayingSource()};
 }
 
 SourceHarness MakeScripted() {
@@ -56,8 +55,8 @@ INSTANTIATE_TEST_SUITE_P(Silent, NowPlayingContractTest, ::testing::Values(&Make
 INSTANTIATE_TEST_SUITE_P(Scripted, NowPlayingContractTest, ::testing::Values(&MakeScripted),
                          SourceName);
 
-std::unique_ptr<IThreadHooks> MakePosixHooks() {
-  return std::make_unique<CPosixThreadHooks>();
+std::unique_ptr<IThreadHooks> MakePlatformHooks() {
+  return MakeNativeThreadHooks();
 }
 std::unique_ptr<IThreadHooks> MakeRecordingHooks() {
   return std::make_unique<CRecordingThreadHooks>();
@@ -89,7 +88,7 @@ std::string HooksName(const ::testing::TestParamInfo<std::unique_ptr<IThreadHook
   return "Hooks";
 }
 
-INSTANTIATE_TEST_SUITE_P(Posix, ThreadHooksContractTest, ::testing::Values(&MakePosixHooks),
+INSTANTIATE_TEST_SUITE_P(Native, ThreadHooksContractTest, ::testing::Values(&MakePlatformHooks),
                          HooksName);
 INSTANTIATE_TEST_SUITE_P(Recording, ThreadHooksContractTest, ::testing::Values(&MakeRecordingHooks),
                          HooksName);

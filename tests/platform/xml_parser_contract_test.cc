@@ -1,14 +1,17 @@
 // The XML seam's contract, run against every parser of the platform.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/libxml2/libxml2_parser.h"
 #include "platform/xml_parser.h"
+#include "tests/platform/native_adapters.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -19,8 +22,8 @@ const std::string kUriText = "http://api.facebook.com/1.0/";
 
 using ParserFactory = std::unique_ptr<IXmlParser> (*)();
 
-std::unique_ptr<IXmlParser> MakeLibxml2Parser() {
-  return std::make_unique<CLibxml2Parser>();
+std::unique_ptr<IXmlParser> MakeNativeParser() {
+  return NativeXml().create();
 }
 
 class XmlParserContractTest : public ::testing::TestWithParam<ParserFactory> {
@@ -171,9 +174,78 @@ TEST_P(XmlParserContractTest, DocumentsLoadOnSeveralThreadsAtOnce) {
   second.join();
 }
 
-INSTANTIATE_TEST_SUITE_P(Parsers, XmlParserContractTest, ::testing::Values(&MakeLibxml2Parser),
+// Every answer of the fixture folder loads, with what the REST client reads from it.
+TEST_P(XmlParserContractTest, EveryFixtureAnswerReadsAsTheClientNeedsIt) {
+  struct Expected {
+    std::wstring strRoot;
+    std::wstring strXPath;  // its first node's text, trimmed of blanks, or the count below
+    std::wstring strText;
+    std::size_t nCount = 0;
+  };
+  const std::map<std::string, Expected> expected = {
+      {"example_auth_token_xml.xml",
+       {L"auth_createToken_response", L".", L"3e4a22bb2f5ed75114b0fc9995ea85f1"}},
+      {"example_event_edit_name_exception_xml.xml",
+       {L"error_response", L"nfb:error_code", L"1001"}},
+      {"example_fql_for_multiple_users_and_pics.xml",
+       {L"fql_query_response", L"nfb:user/nfb:name", L"Ari Steinberg", 2}},
+      {"example_get_logged_in_user_xml.xml", {L"users_getLoggedInUser_response", L".", L"1240077"}},
+      {"example_get_session_xml.xml",
+       {L"auth_getSession_response", L"nfb:secret", L"ohairoflamao12345"}},
+      {"example_invalid_api_key_error_response.xml",
+       {L"error_response", L"nfb:error_msg", L"Invalid API key"}},
+      {"example_limited_user_info_xml.xml",
+       {L"users_getInfo_response", L"nfb:user/nfb:uid", L"222333"}},
+      {"example_nil_user_info_xml.xml",
+       {L"users_getInfo_response", L"nfb:user/nfb:name", L"Kevin Lochner"}},
+      {"example_notifications_get_xml.xml",
+       {L"notifications_get_response", L"nfb:friend_requests/nfb:uid", L"2231342839", 3}},
+      {"example_session_expired_error_response.xml",
+       {L"error_response", L"nfb:error_code", L"102"}},
+      {"example_user_info_xml.xml", {L"users_getInfo_response", L"nfb:user/nfb:uid", L"222333"}},
+      {"example_users_set_status_false_xml.xml", {L"users_setStatus_response", L".", L"0"}},
+      {"example_users_set_status_true_xml.xml", {L"users_setStatus_response", L".", L"1"}},
+      {"no_results_fql.xml", {L"fql_query_response", L"nfb:user", L"", 0}},
+  };
+  const auto trimmed = [](std::wstring text) {
+    const std::size_t begin = text.find_first_not_of(L" \t\r\n");
+    const std::size_t end = text.find_last_not_of(L" \t\r\n");
+    return begin == std::wstring::npos ? std::wstring() : text.substr(begin, end - begin + 1);
+  };
+  std::size_t seen = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("tests/fixtures/rest-answers")) {
+    if (entry.path().extension() != ".xml") {
+      continue;
+    }
+    const std::string name = entry.path().filename().string();
+    const auto found = expected.find(name);
+    ASSERT_NE(found, expected.end()) << "a fixture without expectations: " << name;
+    const Expected& want = found->second;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    const std::shared_ptr<IXmlNode> root = Root(text.str());
+    ASSERT_NE(root, nullptr) << name;
+    EXPECT_EQ(root->Name(), want.strRoot) << name;
+    std::vector<std::shared_ptr<IXmlNode>> nodes;
+    ASSERT_TRUE(root->SelectAll(want.strXPath, &nodes)) << name;
+    if (want.strText.empty()) {
+      EXPECT_EQ(nodes.size(), want.nCount) << name;
+    } else {
+      ASSERT_FALSE(nodes.empty()) << name;
+      EXPECT_EQ(trimmed(nodes.front()->Text()), want.strText) << name;
+      if (want.nCount > 0) {
+        EXPECT_EQ(nodes.size(), want.nCount) << name;
+      }
+    }
+    ++seen;
+  }
+  EXPECT_EQ(seen, expected.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Parsers, XmlParserContractTest, ::testing::Values(&MakeNativeParser),
                          [](const ::testing::TestParamInfo<ParserFactory>&) {
-                           return std::string("Libxml2");
+                           return NativeXml().strName;
                          });
 
 }  // namespace

@@ -4,14 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
-#include <sstream>
+#include <string>
 
 #include "common/process_instance.h"
 #include "common/text.h"
-#include "platform/log4cpp/log4cpp_backend.h"
 #include "platform/platform.h"
-#include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_platform.h"
 #include "settings/options.h"
 #include "tests/support/file_contents.h"
@@ -24,13 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 int Occurrences(const std::string& text, const std::string& needle) {
   int count = 0;
   for (std::size_t at = text.find(needle); at != std::string::npos;
@@ -38,86 +28,6 @@ int Occurrences(const std::string& text, const std::string& needle) {
     ++count;
   }
   return count;
-}
-
-// Runs the real set-up (log4cpp, POSIX folders) with the application data folder inside a
-// temporary folder, through the process-wide accessors as the add-in uses them.
-class LogFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    Platform platform;
-    platform.pFileSystem = &m_files;
-    platform.pLogBackend = &m_backend;
-    SetPlatform(platform);
-  }
-  void TearDown() override { SetPlatform(Platform{}); }
-
-  fs::path LogFolder() const { return fs::path(m_temp.Path()) / "data/Morvane/Zenlet/Logs"; }
-
-  CTempFolder m_temp;
-  CScopedEnvironment m_dataHome{"XDG_DATA_HOME", (m_temp.Path() + "/data").c_str()};
-  CPosixFileSystem m_files;
-  CLog4cppBackend m_backend;
-};
-
-TEST_F(LogFileTest, ASecondSetUpWritesEveryLineOnce) {
-  SetUpLogging();
-  SetUpLogging();
-  GetLogger("otc").debug("oc: 1 %s", "0.1.0.32");
-  GetLogger("fap").error("%s failed. NULL.", "hr: ioa");
-
-  const std::string log = ReadFile(LogFolder() / "Zenlet.log");
-  EXPECT_EQ(Occurrences(log, "oc: 1 0.1.0.32"), 1) << log;
-  EXPECT_EQ(Occurrences(log, "hr: ioa failed. NULL."), 1) << log;
-}
-
-TEST_F(LogFileTest, LinesFollowThePatternLayout) {
-  SetUpLogging();
-  GetLogger("fbr").debug("cm: it %f", 1.5);
-  GetLogger("fap").error("hr: hqia failed. 0x%lx", 12002ul);
-
-  const std::string log = ReadFile(LogFolder() / "Zenlet.log");
-  const std::regex debugLine(
-      R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d,\d{3} \[fbr\] \[[^\]]+\] DEBUG fbr  - cm: it 1\.500000\n)");
-  const std::regex errorLine(
-      R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d,\d{3} \[fap\] \[[^\]]+\] ERROR fap  - hr: hqia failed\. 0x2ee2\n)");
-  EXPECT_TRUE(std::regex_search(log, debugLine)) << log;
-  EXPECT_TRUE(std::regex_search(log, errorLine)) << log;
-}
-
-TEST_F(LogFileTest, ExistingContentIsKeptAcrossStarts) {
-  fs::create_directories(LogFolder());
-  std::ofstream(LogFolder() / "Zenlet.log") << "from an earlier Outlook session\n";
-  SetUpLogging();
-  GetLogger("tec").debug("ini: ec %d", 3);
-  const std::string log = ReadFile(LogFolder() / "Zenlet.log");
-  EXPECT_EQ(log.rfind("from an earlier Outlook session\n", 0), 0u);
-  EXPECT_NE(log.find("ini: ec 3"), std::string::npos);
-}
-
-TEST_F(LogFileTest, RollsOverAtTenMebibytesKeepingFiveBackups) {
-  SetUpLogging();
-  const std::string filler(1000, 'x');
-  CLogger& logger = GetLogger("fap");
-  for (int i = 0; i < 70 * 1024; ++i) {  // about 70 MiB: enough for six roll-overs
-    logger.debug("line %d %s", i, filler.c_str());
-  }
-  std::vector<std::string> names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(LogFolder())) {
-    names.push_back(entry.path().filename().string());
-    EXPECT_LE(entry.file_size(), 10u * 1024 * 1024 + 2048) << entry.path();
-  }
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"Zenlet.log", "Zenlet.log.1", "Zenlet.log.2",
-                                             "Zenlet.log.3", "Zenlet.log.4", "Zenlet.log.5"}));
-}
-
-TEST_F(LogFileTest, AFolderThatCannotBeMadeLeavesTheAddInLoggingNowhere) {
-  std::ofstream(m_temp.Path() + "/blocker") << "a file where a folder should be";
-  CScopedEnvironment blocked("XDG_DATA_HOME", (m_temp.Path() + "/blocker").c_str());
-  SetUpLogging();
-  GetLogger("otc").debug("oc: 1 0.1.0.32");
-  EXPECT_FALSE(fs::exists(m_temp.Path() + "/blocker/Morvane"));
 }
 
 // At start-up the store was read for "DebugLog" before the log file was set up, so the line
@@ -144,14 +54,14 @@ TEST(StartUpTest, ADamagedStoreIsReportedInTheLogFileAndTheNextSaveSucceeds) {
 
     const std::vector<std::string> copies = EntriesStartingWith(folder, "settings.db.damaged-");
     ASSERT_EQ(copies.size(), 1u);
-    EXPECT_EQ(ReadFile(copies[0]), "not a store at all");
-    const std::string log = ReadFile(logFile);
+    EXPECT_EQ(ReadWholeFile(copies[0]), "not a store at all");
+    const std::string log = ReadWholeFile(logFile);
     EXPECT_EQ(Occurrences(log, "\n"), 1) << log;
     EXPECT_EQ(Occurrences(log, "moved aside to " + copies[0]), 1) << log;
 
     GetOptions()->m_dwStatusFieldWidth = 420;
     EXPECT_EQ(GetOptions()->Save(), kRegOk);
-    EXPECT_EQ(ReadFile(logFile), log) << "nothing more to say";
+    EXPECT_EQ(ReadWholeFile(logFile), log) << "nothing more to say";
     SetPlatform(Platform{});
   }
 

@@ -18,8 +18,7 @@ class CManualWakeEvent : public IWakeEvent {
     ++m_clock.m_nWaiters;
     ++m_clock.m_nWaitsBegun;
     m_clock.m_changed.notify_all();
-    m_clock.m_changed.wait(lock,
-                           [&] { return m_bSignalled || m_clock.m_nowMs >= deadline; });
+    m_clock.m_changed.wait(lock, [&] { return m_bSignalled || m_clock.m_nowMs >= deadline; });
     --m_clock.m_nWaiters;
     const bool signalled = m_bSignalled;
     m_bSignalled = false;

@@ -5,7 +5,9 @@ void CRecordingLogBackend::ConfigureRootFile(const LogFileSettings& settings) {
   m_configurations.push_back(settings);
 }
 
-bool CRecordingLogBackend::IsEnabled(std::string_view, LogPriority) { return true; }
+bool CRecordingLogBackend::IsEnabled(std::string_view, LogPriority) {
+  return true;
+}
 
 void CRecordingLogBackend::Write(std::string_view category, LogPriority priority,
                                  std::string_view message) {

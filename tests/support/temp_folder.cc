@@ -2,14 +2,25 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 
+#include "tests/support/environment.h"
+
 CTempFolder::CTempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "zenlet-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot make a temporary folder");
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate =
+        base / ("zenlet-test-" + std::to_string(random() % 1000000000000ull));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) {  // false when it exists
+      m_strPath = candidate.string();
+      return;
+    }
   }
-  m_strPath = pattern;
+  throw std::runtime_error("cannot make a temporary folder");
 }
 
 CTempFolder::~CTempFolder() {
@@ -23,17 +34,9 @@ CScopedEnvironment::CScopedEnvironment(const char* name, const char* value) : m_
   if (m_bHadOld) {
     m_strOld = old;
   }
-  if (value != nullptr) {
-    setenv(name, value, 1);
-  } else {
-    unsetenv(name);
-  }
+  SetEnvironmentValue(name, value);
 }
 
 CScopedEnvironment::~CScopedEnvironment() {
-  if (m_bHadOld) {
-    setenv(m_strName.c_str(), m_strOld.c_str(), 1);
-  } else {
-    unsetenv(m_strName.c_str());
-  }
+  SetEnvironmentValue(m_strName.c_str(), m_bHadOld ? m_strOld.c_str() : nullptr);
 }

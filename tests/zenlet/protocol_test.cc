@@ -102,7 +102,7 @@ TEST(DriverCommandTest, CommandsAreReadAndBadLinesRefusedWithTheirReason) {
       {R"({"cmd":"new_explorer"})", ""},
       {R"({"cmd":"ok","ref":[1,"two"]})", ""},
       {"not json", "not valid JSON"},
-      {"{\"cmd\":\"type\",\"explorer\":1,\"text\":\"\xff\"}", "not valid JSON"},
+      {"{\"cmd\":\"type\",\"explorer\":1,\"text\":\"\xff\"}", "text: not valid UTF-8"},
       {R"([1,2])", "a command is a JSON object"},
       {R"({"explorer":1})", "cmd: missing"},
       {R"({"cmd":7})", "cmd: expected a text"},

@@ -1,0 +1,15 @@
+# Windows programs of a cross build run under Wine: tests, test discovery and the installer
+# checks all go through one wrapper with the build's own Wine prefix.
+find_program(ZENLET_WINE NAMES wine wine-stable REQUIRED)
+set(ZENLET_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Wine prefix of this build's tests")
+configure_file("${PROJECT_SOURCE_DIR}/tools/wine/run-under-wine.sh.in"
+               "${CMAKE_BINARY_DIR}/run-under-wine" @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE)
+set(ZENLET_RUN_UNDER_WINE "${CMAKE_BINARY_DIR}/run-under-wine")
+set(CMAKE_CROSSCOMPILING_EMULATOR "${ZENLET_RUN_UNDER_WINE}")
+
+# Linux programs that the Windows tests talk to over loopback (the REST service emulator and
+# the HTTP contract peer) come from the Linux build beside this one.
+set(ZENLET_LINUX_BUILD_DIR "${PROJECT_SOURCE_DIR}/build/dev" CACHE PATH
+    "Linux build whose zenlet-restemu and zenlet-http-peer the Windows tests start")

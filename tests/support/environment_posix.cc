@@ -1,0 +1,11 @@
+#include <stdlib.h>
+
+#include "tests/support/environment.h"
+
+void SetEnvironmentValue(const char* name, const char* value) {
+  if (value != nullptr) {
+    setenv(name, value, 1);
+  } else {
+    unsetenv(name);
+  }
+}
