@@ -20,6 +20,8 @@ class CFormatArg {
   CFormatArg(unsigned value) : m_bNumber(true), m_nValue(value) {}            // NOLINT
   CFormatArg(unsigned long value)                                             // NOLINT
       : m_bNumber(true), m_nValue(static_cast<long long>(value)) {}
+  CFormatArg(unsigned long long value)                                        // NOLINT
+      : m_bNumber(true), m_nValue(static_cast<long long>(value)) {}
   CFormatArg(const wchar_t* text) : m_strText(text ? text : L"") {}           // NOLINT
   CFormatArg(std::wstring_view text) : m_strText(text) {}                     // NOLINT
   CFormatArg(const std::wstring& text) : m_strText(text) {}                   // NOLINT
