@@ -57,6 +57,21 @@ void CMVOutlookExplorerCollBase::Detach() {
   m_spExplorers.reset();
 }
 
+bool CMVOutlookExplorerCollBase::IsAttached(const std::shared_ptr<IOutlookExplorer>& explorer) {
+  // Wrappers of one window may be distinct objects (a COM adapter makes one per call), so the
+  // window's handle decides when both can be read.
+  const auto windowOf = [](const std::shared_ptr<IOutlookExplorer>& of) {
+    WindowHandle window = 0;
+    return of && SUCCEEDED(of->GetWindow(&window)) ? window : WindowHandle{0};
+  };
+  const WindowHandle window = windowOf(explorer);
+  return std::any_of(m_list.begin(), m_list.end(),
+                     [&](const std::shared_ptr<CFBOutlookExplorer>& entry) {
+                       return entry->m_spExplorer == explorer ||
+                              (window != 0 && windowOf(entry->m_spExplorer) == window);
+                     });
+}
+
 void CMVOutlookExplorerCollBase::RemoveExplorer(CFBOutlookExplorer* object) {
   std::int32_t count = 9999;
   if (m_spExplorers && FAILED(m_spExplorers->GetCount(&count))) {

@@ -39,6 +39,10 @@ class CMVOutlookExplorerCollBase : public CEventSink<IExplorersEvents, IOutlookE
   // NewExplorer, and each explorer found at start-up: makes and keeps an object for it.
   void OnNewExplorer(const std::shared_ptr<IOutlookExplorer>& explorer) override = 0;
 
+  // Whether an object of the list already serves `explorer`'s window: after a disconnection
+  // the objects stay with their windows, and a reconnection finds those windows again.
+  bool IsAttached(const std::shared_ptr<IOutlookExplorer>& explorer);
+
   // Takes `object` out of the list and drops the list's reference; an object that is not in
   // the list is only logged.
   void RemoveExplorer(CFBOutlookExplorer* object);
@@ -61,6 +65,12 @@ class CMVOutlookExplorerColl final : public CMVOutlookExplorerCollBase {
     m_log.debug("one: %p %p", static_cast<const void*>(m_spExplorers.get()),
                 static_cast<const void*>(explorer.get()));
     if (!explorer) {
+      return;
+    }
+    if (IsAttached(explorer)) {
+      // A second object would add a second set of controls to the window's bar and answer
+      // every click twice.
+      m_log.debug("one: already attached");
       return;
     }
     auto object = std::make_shared<T>(m_services);

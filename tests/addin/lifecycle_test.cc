@@ -122,6 +122,12 @@ TEST(AddinLifecycleTest, ReconnectionKeepsTheVersionAndRestartsTimerAndRunner) {
   EXPECT_TRUE(host.Application().m_runner.IsRunning());
   EXPECT_EQ(host.outlook.ApplicationSinkCount(), 1);
   EXPECT_EQ(host.outlook.ExplorersSinkCount(), 1);
+  // The window's object outlived the disconnection and serves it still: a second one would
+  // have added a second Facebook button whose clicks ran every command twice.
+  EXPECT_EQ(host.Application().m_explorers.m_list.size(), 1u);
+  const std::optional<SimBarState> bar = host.outlook.ReadBar(1, L"Zenlet");
+  ASSERT_TRUE(bar.has_value());
+  EXPECT_EQ(bar->aControls.size(), 4u);
 }
 
 TEST(AddinLifecycleTest, AnApplicationWithoutOutlooksInterfaceStillConnects) {
