@@ -170,9 +170,11 @@ void CNotificationsPopup::RefreshLoggedIn(ICommandBarComboBox& dropdown) {
   std::wstring signature = BuildActivitySignature(m_client);
   const std::uint32_t tick = m_clock.TickCount();
   // Unsigned arithmetic, so a tick count that wrapped around still measures the interval.
-  if (signature == m_strLastSignature && tick - m_dwLastRebuildTick <= kRebuildIntervalMs) {
+  if (!m_bShowsPlaceholder && signature == m_strLastSignature &&
+      tick - m_dwLastRebuildTick <= kRebuildIntervalMs) {
     return;
   }
+  m_bShowsPlaceholder = false;
   m_strLastSignature = std::move(signature);
   m_dwLastRebuildTick = tick;
   Fill(dropdown, BuildNotificationItems(m_client, m_clock, m_strSiteAddress));
@@ -181,6 +183,7 @@ void CNotificationsPopup::RefreshLoggedIn(ICommandBarComboBox& dropdown) {
 void CNotificationsPopup::ShowLoggedOut(ICommandBarComboBox& dropdown) {
   Fill(dropdown, {{kNoNotifications, std::wstring()}});
   dropdown.SetEnabled(false);
+  m_bShowsPlaceholder = true;
 }
 
 void CNotificationsPopup::Fill(ICommandBarComboBox& dropdown,

@@ -57,7 +57,8 @@ class CNotificationsPopup {
   // changed or more than 300000 ms passed since the last rebuild.
   void RefreshLoggedIn(ICommandBarComboBox& dropdown);
   // While logged out: one disabled "No Notifications" line. The last signature and rebuild
-  // time stay, so a new login rebuilds only when something differs or the time is up.
+  // time stay; the next logged-in refresh rebuilds all the same, since the list it would
+  // keep is the placeholder, not the lines that signature was built into.
   void ShowLoggedOut(ICommandBarComboBox& dropdown);
   // The drop-down's Change: snaps back to the summary line and, for any other line, resets
   // the new wall posts and opens the line's page (the home page for a line without one).
@@ -70,6 +71,9 @@ class CNotificationsPopup {
   std::uint32_t m_dwLastRebuildTick = 0;
 
  private:
+  // The list holds the logged-out placeholder instead of the lines of m_strLastSignature.
+  bool m_bShowsPlaceholder = false;
+
   // Replaces the list with `items`; a line Office refuses gets no link either.
   void Fill(ICommandBarComboBox& dropdown, const std::vector<NotificationItem>& items);
 

@@ -287,8 +287,8 @@ class ICommandBarButton : public ICommandBarControl {
  public:
   virtual HRESULT GetStyle(std::int32_t* style) = 0;
   virtual HRESULT SetStyle(std::int32_t style) = 0;  // office::kButton...
-  // The face and its transparency mask as pictures (Office 10 and later): in the mask, white
-  // marks the face's transparent pixels.
+  // The face and its transparency mask as pictures (Office 10 and later): the mask keeps the
+  // key colour where the face is transparent and is black everywhere else.
   virtual HRESULT SetPicture(const PixelImage& picture) = 0;
   virtual HRESULT SetMask(const PixelImage& mask) = 0;
   // The face through the clipboard (every version): PasteFace takes the face from the

@@ -230,6 +230,13 @@ TEST_F(NotificationsPopupTest, LoggedOutItShowsOneDisabledLineAndKeepsTheLastSig
   EXPECT_EQ(m_popup.m_strLastSignature, signature);
   EXPECT_EQ(m_popup.m_dwLastRebuildTick, tick);
   EXPECT_EQ(Pick(1), L"");
+
+  // Logged in again with the same activity: the placeholder kept by an unchanged signature
+  // showed "No Notifications" without any of its lines for up to five minutes.
+  Refresh();
+  EXPECT_TRUE(m_dropdown.Enabled());
+  EXPECT_EQ(m_dropdown.Items().size(), 7u);
+  EXPECT_EQ(m_dropdown.Items()[1], L"New Messages - 0");
 }
 
 }  // namespace
