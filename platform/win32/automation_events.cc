@@ -6,37 +6,15 @@
 #include <utility>
 
 #include "platform/outlook_host.h"
+#include "platform/win32/win32_handles.h"
 
 namespace {
 
-class CEventSink : public IDispatch {
+class CEventSink : public TDispatchObject<IDispatch> {
  public:
-  CEventSink(const IID& events, EventTable table) : m_events(events), m_table(std::move(table)) {}
-  virtual ~CEventSink() = default;
-  CEventSink(const CEventSink&) = delete;
-  CEventSink& operator=(const CEventSink&) = delete;
+  CEventSink(const IID& events, EventTable table)
+      : TDispatchObject<IDispatch>(events), m_table(std::move(table)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) {
-      return E_POINTER;
-    }
-    *out = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, m_events)) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_nReferences; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --m_nReferences;
-    if (left == 0) {
-      delete this;
-    }
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
@@ -61,8 +39,6 @@ class CEventSink : public IDispatch {
   }
 
  private:
-  ULONG m_nReferences = 0;
-  IID m_events;
   EventTable m_table;
 };
 

@@ -26,36 +26,13 @@ HRESULT LoadExtensibilityTypeInfo(HMODULE resources, TComPtr<ITypeInfo>* typeInf
   return hr;
 }
 
-class CConnectObject : public _IDTExtensibility2 {
+// IUnknown in the apartment model, so the count needs no interlocking.
+class CConnectObject : public TDispatchObject<_IDTExtensibility2> {
  public:
   CConnectObject(CAddinModule& module, HMODULE resources)
-      : m_connect(module.CreateConnect()), m_hResources(resources) {}
-  virtual ~CConnectObject() = default;
-  CConnectObject(const CConnectObject&) = delete;
-  CConnectObject& operator=(const CConnectObject&) = delete;
-
-  // IUnknown: apartment model, so the count needs no interlocking.
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) {
-      return E_POINTER;
-    }
-    *out = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, kIidDtExtensibility2)) {
-      *out = static_cast<_IDTExtensibility2*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_nReferences; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --m_nReferences;
-    if (left == 0) {
-      delete this;
-    }
-    return left;
-  }
+      : TDispatchObject<_IDTExtensibility2>(kIidDtExtensibility2),
+        m_connect(module.CreateConnect()),
+        m_hResources(resources) {}
 
   // IDispatch, from the embedded type library.
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
@@ -122,7 +99,6 @@ class CConnectObject : public _IDTExtensibility2 {
     return m_spTypeInfo ? S_OK : LoadExtensibilityTypeInfo(m_hResources, &m_spTypeInfo);
   }
 
-  ULONG m_nReferences = 0;
   CModuleLock m_lock;
   CConnect m_connect;
   HMODULE m_hResources;
