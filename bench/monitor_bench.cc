@@ -21,7 +21,7 @@
 #include "platform/libxml2/libxml2_parser.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_thread_hooks.h"
-#include "platform/posix/silent_now_playing_source.h"
+#include "platform/silent_now_playing_source.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_thread_hooks.h"
-#include "platform/posix/silent_now_playing_source.h"
+#include "platform/silent_now_playing_source.h"
 #include "platform/posix/terminal_user_shell.h"
 #include "platform/sqlite/sqlite_registry.h"
 

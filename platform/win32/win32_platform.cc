@@ -1,6 +1,6 @@
 #include "platform/win32/win32_platform.h"
 
-#include "platform/posix/silent_now_playing_source.h"
+#include "platform/silent_now_playing_source.h"
 #include "platform/win32/dpapi_data_protector.h"
 #include "platform/win32/msxml_parser.h"
 #include "platform/win32/win32_clipboard.h"

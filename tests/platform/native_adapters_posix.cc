@@ -4,7 +4,7 @@
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_thread_hooks.h"
-#include "platform/posix/silent_now_playing_source.h"
+#include "platform/silent_now_playing_source.h"
 #include "platform/sqlite/sqlite_registry.h"
 #include "tests/platform/native_adapters.h"
 

@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "platform/posix/silent_now_playing_source.h"
+#include "platform/silent_now_playing_source.h"
 #include "platform/win32/dpapi_data_protector.h"
 #include "platform/win32/msxml_parser.h"
 #include "platform/win32/win32_clock.h"

@@ -1,5 +1,5 @@
 // The now-playing source of a system without a media player the add-in can ask: nothing is
-// ever playing. Both players of the Linux build are this one.
+// ever playing. Both players of the Linux and of the Windows build are this one, for now.
 #pragma once
 
 #include "platform/now_playing_source.h"

@@ -1,4 +1,4 @@
-#include "platform/posix/silent_now_playing_source.h"
+#include "platform/silent_now_playing_source.h"
 
 HRESULT CSilentNowPlayingSource::GetTrack(std::wstring* title, std::wstring* artist) {
   if (title == nullptr || artist == nullptr) {
