@@ -25,7 +25,13 @@ CZenletApplication::~CZenletApplication() {
 HRESULT CZenletApplication::Init(const std::shared_ptr<IAutomationObject>& application) {
   CFBOpts& options = m_services.options;
   options.LoadOnce();
-  LoadSessionFromOptions(m_services.client, options);
+  // A session begun since the first start lives only in the client until a window closes or
+  // the user logs out; restoring the store's again would log the user out, or back in as
+  // whoever was stored.
+  if (!m_bSessionRestored) {
+    LoadSessionFromOptions(m_services.client, options);
+    m_bSessionRestored = true;
+  }
 
   HRESULT hr = E_POINTER;
   std::shared_ptr<IOutlookApplication> outlook;

@@ -36,9 +36,10 @@ class CZenletApplication final : public CEventSink<IApplicationEvents, IOutlookA
   CZenletApplication(const CZenletApplication&) = delete;
   CZenletApplication& operator=(const CZenletApplication&) = delete;
 
-  // Restores the saved session, attaches to Outlook's application and explorers, starts the
-  // refresh timer and the runner. The timer and the runner start even when `application` is
-  // not Outlook's; the result tells whether it was.
+  // Restores the saved session (at the first start in this process only: after a
+  // reconnection the client's own session is newer than the store's), attaches to Outlook's
+  // application and explorers, starts the refresh timer and the runner. The timer and the runner
+  // start even when `application` is not Outlook's; the result tells whether it was.
   HRESULT Init(const std::shared_ptr<IAutomationObject>& application);
   // Kills the timer, stops the runner and detaches from Outlook's events. A second call
   // finds nothing left to do. Explorer objects stay until their windows close.
@@ -57,6 +58,7 @@ class CZenletApplication final : public CEventSink<IApplicationEvents, IOutlookA
 
  private:
   AddinServices m_services;
+  bool m_bSessionRestored = false;
 };
 
 // The process's application object, as start-up code wired it (see

@@ -101,12 +101,15 @@ TEST(AddinLifecycleTest, QuitThenDisconnectionCleansUpOnce) {
   EXPECT_EQ(host.outlook.Explorers()[0].nSinksLeftAtClose, 0);
 }
 
-TEST(AddinLifecycleTest, ReconnectionKeepsTheVersionAndRestartsTimerAndRunner) {
+TEST(AddinLifecycleTest, ReconnectionKeepsTheVersionAndTheLiveSessionAndRestartsTimerAndRunner) {
   SimOutlookOptions options;
   options.strVersion = L"11.0.0.8312";
   CAddinHost host(options);
   OpenExplorers(host.outlook, 1, 1);
   ASSERT_EQ(host.Connect(), S_OK);
+  // A login since the start is not in the store yet: the reconnection must not trade it for
+  // the stored (here empty) session, nor save that over it when the window closes.
+  host.LogIn(L"Dana Whitfield");
   ASSERT_EQ(host.Disconnect(), S_OK);
   EXPECT_EQ(host.outlook.TimerCount(), 0);
   ASSERT_TRUE(host.hooks.WaitForEnds(1, kRealTimeout));
@@ -114,6 +117,8 @@ TEST(AddinLifecycleTest, ReconnectionKeepsTheVersionAndRestartsTimerAndRunner) {
   host.outlook.SetVersion(L"12.0.0.6425");
   ASSERT_EQ(host.Connect(), S_OK);
   EXPECT_EQ(GetOutlookMajorVersion(), 11);
+  EXPECT_TRUE(host.module->Client().IsLoggedIn());
+  EXPECT_EQ(host.module->Client().m_self.strName, L"Dana Whitfield");
   EXPECT_EQ(host.LogLines("otc", "oc: 2 11 12.0.0.6425 0.1.0.32"), 1);
   EXPECT_EQ(host.outlook.TimerCount(), 1);
   EXPECT_NE(host.Application().m_nTimerId, 0u);
@@ -128,6 +133,8 @@ TEST(AddinLifecycleTest, ReconnectionKeepsTheVersionAndRestartsTimerAndRunner) {
   const std::optional<SimBarState> bar = host.outlook.ReadBar(1, L"Zenlet");
   ASSERT_TRUE(bar.has_value());
   EXPECT_EQ(bar->aControls.size(), 4u);
+  ASSERT_TRUE(host.outlook.CloseExplorer(1).Ok());
+  EXPECT_FALSE(host.Stored().m_strSessionKey.empty());
 }
 
 TEST(AddinLifecycleTest, AnApplicationWithoutOutlooksInterfaceStillConnects) {
