@@ -210,5 +210,7 @@ void CNotificationsPopup::OnNotificationSelected(ICommandBarComboBox& dropdown) 
   ResetNewWallPosts(m_client);
   const std::size_t k = static_cast<std::size_t>(index) - 1;
   const bool hasLink = k < m_aLinks.size() && !m_aLinks[k].empty();
-  m_shell.OpenAddress(hasLink ? m_aLinks[k] : m_strSiteAddress);
+  // A copy: opening may pump messages, and a refresh in that loop rebuilds m_aLinks.
+  const std::wstring address = hasLink ? m_aLinks[k] : m_strSiteAddress;
+  m_shell.OpenAddress(address);
 }

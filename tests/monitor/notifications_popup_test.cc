@@ -216,6 +216,27 @@ TEST_F(NotificationsPopupTest, ALineOfficeRefusesTakesNoLinkSoTheOthersStayAlign
   EXPECT_EQ(Pick(5), L"http://site.test/wall.php");
 }
 
+TEST_F(NotificationsPopupTest, ThePickedAddressHoldsWhileTheShellRunsARefresh) {
+  // Opening a page may pump messages on Outlook's thread, so the timer's refresh can rebuild
+  // the list while the shell still reads the address it was given: it must be the picked
+  // line's, not whatever the rebuild put in its place.
+  AddFriend(L"2001", L"Cy", L"is cooking");
+  Refresh();
+  std::wstring seenAfterRefresh;
+  m_shell.onOpen = [&](const std::wstring& address) {
+    {
+      std::lock_guard<std::mutex> lock(Client().m_csState);
+      Client().m_friends.clear();
+    }
+    AddFriend(L"2009", L"Zed", L"is away");
+    Refresh();
+    seenAfterRefresh = address;
+  };
+  Pick(9);
+  EXPECT_EQ(m_dropdown.Items()[8], L"Zed is away. 30 minutes ago.");
+  EXPECT_EQ(seenAfterRefresh, L"http://site.test/profile.php?id=2001");
+}
+
 TEST_F(NotificationsPopupTest, LoggedOutItShowsOneDisabledLineAndKeepsTheLastSignature) {
   Refresh();
   const std::wstring signature = m_popup.m_strLastSignature;
