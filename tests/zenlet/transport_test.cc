@@ -1,8 +1,11 @@
 // The two transports and the hub between them: late subscribers see the picture as it
 // stands, the page's server refuses every request without its token, and the batch mode
 // carries command lines in and event lines out.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -153,6 +156,26 @@ TEST_F(CPageServerTest, WithTheTokenThePageCommandsAndEventsGoThrough) {
   EXPECT_EQ(events->get_header_value("Content-Type"), "text/event-stream");
   EXPECT_EQ(stream,
             "data: {\"event\":\"ready\",\"version\":\"x\"}\n\ndata: {\"event\":\"bye\"}\n\n");
+}
+
+TEST_F(CPageServerTest, AConnectionThatSaysNothingDoesNotHoldTheQuit) {
+  // The server's stop waits for every connection: a silent one, or a browser's kept-alive
+  // one, held the program's end for five seconds after the user quit.
+  const int silent = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(m_server.Port()));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(silent, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  httplib::Client client("127.0.0.1", m_server.Port());
+  client.set_keep_alive(true);
+  ASSERT_TRUE(client.Get("/?token=" + m_server.Token()));
+
+  const auto start = std::chrono::steady_clock::now();
+  m_hub.Close();
+  m_server.Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  close(silent);
 }
 
 TEST(PageServerBindTest, APortInUseIsRefused) {

@@ -63,6 +63,12 @@ CPageServer::CPageServer(CEventHub& hub, std::function<void(std::string_view)> s
   httplib::Server& server = *m_pServer;
   server.set_socket_options(ExclusiveSocketOptions);
   server.set_payload_max_length(kLongestCommand);
+  // Stop waits for every connection's worker: a browser's kept-alive connection, or a silent
+  // one, would hold the quit for the default five seconds. On loopback a new connection per
+  // request costs nothing, and a second is ample for a request to arrive.
+  server.set_keep_alive_max_count(1);
+  server.set_keep_alive_timeout(1);
+  server.set_read_timeout(1, 0);
   server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
         if (HasToken(request)) {
