@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -305,7 +306,27 @@ TEST_F(BatchEndToEndTest, BadCommandsGetAnErrorAndTheProgramGoesOn) {
   EXPECT_EQ(snapshot["ref"], json({{"step", 12}}));
   run.Send({{"cmd", "close"}, {"explorer", 1}, {"ref", "again"}});
   EXPECT_EQ(run.Expect("error")["ref"], "again");
+  // A line refused as it is read answers in its turn, behind the command before it, and
+  // with its ref.
+  run.Send({{"cmd", "snapshot"}, {"ref", "first"}});
+  run.Send({{"cmd", "click"}, {"explorer", 2}, {"ref", "second"}});
+  run.Expect("toolbar", [](const json& event) { return event.value("ref", "") == "first"; });
+  const json refused = run.Expect("error");
+  EXPECT_EQ(refused["ref"], "second");
+  EXPECT_NE(refused["message"].get<std::string>().find("id: missing"), std::string::npos);
   run.Quit();
+}
+
+TEST_F(BatchEndToEndTest, CtrlCEndsItAtOnceEvenDuringAWait) {
+  // Ctrl-C used to queue a quit behind the commands already sent, so a long wait held the
+  // program until it was over.
+  CBatchRun run(Args());
+  run.Expect("toolbar");
+  run.Send({{"cmd", "wait"}, {"ms", 600000}});
+  run.Send({{"cmd", "new_explorer"}});
+  run.Program().Signal(SIGINT);
+  run.Expect("bye");
+  EXPECT_EQ(run.Program().Wait(), 0) << run.Program().ErrorOutput(1s);
 }
 
 TEST_F(BatchEndToEndTest, AnUnreachableServiceGetsTheAddinsOwnBox) {

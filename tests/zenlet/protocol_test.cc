@@ -92,6 +92,8 @@ TEST(DriverCommandTest, CommandsAreReadAndBadLinesRefusedWithTheirReason) {
     const char* szLine;
     std::string strError;  // a part of the expected error; empty: accepted
   };
+  const std::string kDeepRef =
+      R"({"cmd":"ok","ref":)" + std::string(50000, '[') + std::string(50000, ']') + "}";
   const Case cases[] = {
       {R"({"cmd":"click","explorer":1,"id":2})", ""},
       {R"({"cmd":"type","explorer":2,"text":"is at home \u00e9"})", ""},
@@ -116,6 +118,8 @@ TEST(DriverCommandTest, CommandsAreReadAndBadLinesRefusedWithTheirReason) {
       {R"({"cmd":"pick","explorer":1,"index":0})", "index: expected a number from 1"},
       {R"({"cmd":"wait","ms":600001})", "ms: expected a number from 0 to 600000"},
       {R"({"cmd":"type","explorer":1,"text":null})", "text: expected a text"},
+      // Deep enough to overflow the stack of whatever copies or writes it back.
+      {kDeepRef.c_str(), "nested more than 64 levels deep"},
   };
   for (const Case& test : cases) {
     std::string error;
@@ -140,6 +144,11 @@ TEST(DriverCommandTest, CommandsAreReadAndBadLinesRefusedWithTheirReason) {
   EXPECT_TRUE(click.ref.is_null());
   EXPECT_EQ(ParseDriverCommand(R"({"cmd":"ok","ref":[1,"two",{"a":null}]})", &error)->ref.dump(),
             R"([1,"two",{"a":null}])");
+  // A refused command still hands back its ref, so the sender can tell which one failed.
+  nlohmann::ordered_json ref;
+  EXPECT_FALSE(
+      ParseDriverCommand(R"({"cmd":"click","explorer":1,"ref":{"step":3}})", &error, &ref));
+  EXPECT_EQ(ref.dump(), R"({"step":3})");
   EXPECT_STREQ(CommandName(CommandKind::kNewExplorer), "new_explorer");
 }
 

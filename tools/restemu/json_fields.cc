@@ -118,7 +118,7 @@ class CPathTrackingReader : public nlohmann::json_sax<nlohmann::json> {
   bool string(string_t& value) override { return Scalar(m_builder.string(value)); }
   bool binary(binary_t& value) override { return Scalar(m_builder.binary(value)); }
   bool start_object(std::size_t size) override {
-    m_aLevels.push_back({false, std::string(), 0});
+    Open(false);
     return m_builder.start_object(size);
   }
   bool key(string_t& name) override {
@@ -127,7 +127,7 @@ class CPathTrackingReader : public nlohmann::json_sax<nlohmann::json> {
   }
   bool end_object() override { return Close(m_builder.end_object()); }
   bool start_array(std::size_t size) override {
-    m_aLevels.push_back({true, std::string(), 0});
+    Open(true);
     return m_builder.start_array(size);
   }
   bool end_array() override { return Close(m_builder.end_array()); }
@@ -157,6 +157,14 @@ class CPathTrackingReader : public nlohmann::json_sax<nlohmann::json> {
       ++m_aLevels.back().nCount;
     }
     return bResult;
+  }
+  // Copying, comparing and writing a document all recurse: a few kilobytes of brackets would
+  // otherwise end the process on a stack overflow instead of in an error.
+  void Open(bool bArray) {
+    if (m_aLevels.size() == kDeepestNesting) {
+      Fail("nested more than " + std::to_string(kDeepestNesting) + " levels deep");
+    }
+    m_aLevels.push_back({bArray, std::string(), 0});
   }
   bool Close(bool bResult) {
     m_aLevels.pop_back();

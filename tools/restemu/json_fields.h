@@ -49,8 +49,13 @@ class CJsonField {
   std::string m_strPath;
 };
 
+// The deepest nesting of objects and arrays a document may have; no document of ours comes
+// near it.
+inline constexpr std::size_t kDeepestNesting = 64;
+
 // Parses `text` as JSON. A syntax error is reported as a CFieldError naming `what`; a number
-// out of range or a text that is not UTF-8 as one naming the field it is in.
+// out of range, a text that is not UTF-8 or nesting deeper than kDeepestNesting as one naming
+// the field it is in.
 nlohmann::json ParseJsonDocument(std::string_view text, std::string_view what);
 
 bool IsUtf8(std::string_view text);

@@ -35,23 +35,40 @@ void CDriver::Start() {
 
 void CDriver::Submit(std::string_view line) {
   std::string error;
-  std::optional<DriverCommand> command = ParseDriverCommand(line, &error);
-  if (!command) {
-    m_hub.Publish(ErrorEvent(error));
-    return;
+  DriverCommand command;
+  if (std::optional<DriverCommand> parsed = ParseDriverCommand(line, &error, &command.ref)) {
+    command = std::move(*parsed);
+  } else {
+    // Answered in its turn, so its error comes after the events of the commands before it.
+    command.strRefusal = std::move(error);
   }
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_bStopping) {
       return;
     }
-    m_aQueue.push_back(std::move(*command));
+    m_aQueue.push_back(std::move(command));
   }
   m_queued.notify_all();
 }
 
 void CDriver::RequestQuit() {
   Submit(R"({"cmd":"quit"})");
+}
+
+void CDriver::Interrupt() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_bStopping) {
+      return;
+    }
+    DriverCommand quit;
+    quit.kind = CommandKind::kQuit;
+    m_aQueue.clear();
+    m_aQueue.push_back(std::move(quit));
+    m_bInterrupted = true;
+  }
+  m_queued.notify_all();
 }
 
 void CDriver::Dispatch() {
@@ -65,8 +82,11 @@ void CDriver::Dispatch() {
     m_aQueue.pop_front();
     if (command.kind == CommandKind::kWait &&
         m_queued.wait_for(lock, std::chrono::milliseconds(command.nMs),
-                          [this] { return m_bStopping; })) {
-      return;
+                          [this] { return m_bStopping || m_bInterrupted; })) {
+      if (m_bStopping) {
+        return;
+      }
+      continue;  // the quit Interrupt queued is next
     }
     // Nothing after a quit runs.
     m_bStopping = command.kind == CommandKind::kQuit;
@@ -75,10 +95,15 @@ void CDriver::Dispatch() {
 }
 
 void CDriver::Execute(const DriverCommand& command) {
-  const std::string error = Act(command);
+  std::string error = command.strRefusal;
+  if (error.empty()) {
+    error = Act(command);
+    if (!error.empty()) {
+      error = std::string(CommandName(command.kind)) + ": " + error;
+    }
+  }
   if (!error.empty()) {
-    nlohmann::ordered_json event =
-        ErrorEvent(std::string(CommandName(command.kind)) + ": " + error);
+    nlohmann::ordered_json event = ErrorEvent(error);
     if (!command.ref.is_null()) {
       event["ref"] = command.ref;
     }

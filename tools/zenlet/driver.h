@@ -54,6 +54,9 @@ class CDriver : public ISimObserver {
   void Submit(std::string_view line);
   // Any thread: the program is to end, as after a quit command.
   void RequestQuit();
+  // Any thread: the program is to end now, as Ctrl-C asks: a wait in progress ends and the
+  // commands still queued are dropped.
+  void Interrupt();
   // Main thread, once the message loop has ended: stops taking commands, closes the windows
   // the user left open (each saves the add-in's state as it closes) and fires Quit.
   void CloseOutlook();
@@ -91,6 +94,7 @@ class CDriver : public ISimObserver {
   std::condition_variable m_queued;
   std::deque<DriverCommand> m_aQueue;
   bool m_bStopping = false;
+  bool m_bInterrupted = false;
   std::thread m_dispatcher;
 
   // Main thread only. Nothing is published before Start, which sends the whole picture.

@@ -30,6 +30,10 @@ constexpr CommandShape kShapes[] = {
     {CommandKind::kQuit, "quit", false, nullptr},
 };
 
+nlohmann::ordered_json CopyRef(const nlohmann::json& ref) {
+  return nlohmann::ordered_json::parse(ref.dump());
+}
+
 DriverCommand ReadCommand(const CJsonField& root) {
   if (!root.Value().is_object()) {
     root.Fail("a command is a JSON object such as {\"cmd\":\"snapshot\"}");
@@ -50,7 +54,7 @@ DriverCommand ReadCommand(const CJsonField& root) {
   DriverCommand command;
   command.kind = shape->kind;
   if (root.Has("ref")) {
-    command.ref = nlohmann::ordered_json::parse(root.Member("ref").Value().dump());
+    command.ref = CopyRef(root.Member("ref").Value());
   }
   if (shape->bExplorer) {
     command.nExplorer = static_cast<int>(root.Member("explorer").Integer(1, 1000000));
@@ -69,12 +73,17 @@ DriverCommand ReadCommand(const CJsonField& root) {
 
 }  // namespace
 
-std::optional<DriverCommand> ParseDriverCommand(std::string_view line, std::string* error) {
+std::optional<DriverCommand> ParseDriverCommand(std::string_view line, std::string* error,
+                                                nlohmann::ordered_json* ref) {
+  nlohmann::json document;
   try {
-    const nlohmann::json document = ParseJsonDocument(line, "the command");
+    document = ParseJsonDocument(line, "the command");
     return ReadCommand(CJsonField(document, ""));
   } catch (const CFieldError& failure) {
     *error = failure.what();
+    if (ref != nullptr && document.is_object() && document.contains("ref")) {
+      *ref = CopyRef(document.at("ref"));
+    }
     return std::nullopt;
   }
 }

@@ -34,15 +34,20 @@ struct DriverCommand {
   // Any JSON value the sender gave as "ref", handed back in the events that end the command;
   // null when none was given.
   nlohmann::ordered_json ref;
+  // Why the line could not be read as a command; empty for one that could. Its error event
+  // is sent in the command's turn.
+  std::string strRefusal;
 };
 
 // The longest wait a command may ask for, in milliseconds.
 inline constexpr int kLongestWaitMs = 600000;
 
 // Reads one command. Fills `error` and returns nothing for a line that is not JSON, a command
-// that does not exist, a field missing, unknown or of the wrong type, or a number out of range.
+// that does not exist, a field missing, unknown or of the wrong type, or a number out of range;
+// `ref`, when given, then takes the line's "ref" if the line is an object that has one.
 // Whether an explorer or an item exists is for the driver to find out.
-std::optional<DriverCommand> ParseDriverCommand(std::string_view line, std::string* error);
+std::optional<DriverCommand> ParseDriverCommand(std::string_view line, std::string* error,
+                                                nlohmann::ordered_json* ref = nullptr);
 
 // The protocol's name of a command ("click", "new_explorer", ...).
 const char* CommandName(CommandKind kind);

@@ -74,7 +74,7 @@ class CSignalWatch {
     const timespec pause{0, 100 * 1000 * 1000};
     while (!m_bStop) {
       if (sigtimedwait(&signals, nullptr, &pause) > 0) {
-        m_driver.RequestQuit();
+        m_driver.Interrupt();
       }
     }
   }
