@@ -14,10 +14,10 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine libwine-dev nsis googletest
 )
 
-# The page's browser test: Debian's chromium, and Node.js where the machine has none of its
-# own; its npm packages follow at the end.
-packages+=(chromium)
-command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
+# The page's browser test: Debian's chromium, its chromedriver and the selenium bindings of
+# Debian's own python3. Packaged together, they always match one another; nothing of npm,
+# nor any Node.js or browser the machine may carry, is used.
+packages+=(chromium chromium-driver python3 python3-selenium)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -32,13 +32,4 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   "${sudo[@]}" apt-get update -qq
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
-
-# The browser test's driver library, as its lock file pins it; installed again when the lock
-# file changed since.
-browser_test="$(dirname "$0")/../tests/zenlet/browser"
-if ! cmp -s "$browser_test/package-lock.json" "$browser_test/node_modules/.installed-lock.json"; then
-  echo "Installing the browser test's npm packages"
-  (cd "$browser_test" && npm ci --no-audit --no-fund --loglevel=error >/dev/null &&
-     cp package-lock.json node_modules/.installed-lock.json)
 fi
