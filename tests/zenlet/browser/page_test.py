@@ -20,6 +20,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 import unittest
 import urllib.error
 import urllib.parse
@@ -33,6 +34,7 @@ try:
     from selenium import webdriver
     from selenium.common.exceptions import StaleElementReferenceException
     from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common import utils
     from selenium.webdriver.common.by import By
     from selenium.webdriver.common.keys import Keys
     from selenium.webdriver.support.ui import WebDriverWait
@@ -47,6 +49,17 @@ def http_status(url, data=None):
             return answer.status
     except urllib.error.HTTPError as refused:
         return refused.code
+
+
+class LoopbackService(Service):
+    """chromedriver at 127.0.0.1 rather than at the bindings' default name, localhost."""
+
+    @property
+    def service_url(self):
+        return f"http://127.0.0.1:{self.port}"
+
+    def is_connectable(self):
+        return utils.is_connectable(self.port, "127.0.0.1")
 
 
 class Zenlet:
@@ -80,14 +93,33 @@ class PageInABrowser(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.scratch, ignore_errors=True)
 
     def launch_browser(self):
+        """Headless chromium with a fresh profile, and chromedriver attached to it. Both are
+        reached at 127.0.0.1 by number: chromedriver's own way to its browser, and the
+        bindings' way to chromedriver, go through the name localhost, which a minimal Debian
+        root cannot resolve (it has no /etc/hosts)."""
+        profile = os.path.join(self.scratch, "profile")
+        chromium = subprocess.Popen(
+            [BROWSER, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+             "--no-first-run", "--disable-background-networking", "--disable-component-update",
+             "--disable-sync", "--remote-debugging-address=127.0.0.1",
+             "--remote-debugging-port=0", "--user-data-dir=" + profile, "about:blank"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+        def stop_chromium():
+            chromium.kill()
+            chromium.wait(timeout=10)
+        self.addCleanup(stop_chromium)
+        port_file = os.path.join(profile, "DevToolsActivePort")
+        for _ in range(300):
+            if os.path.exists(port_file) and open(port_file).readline().strip():
+                break
+            self.assertIsNone(chromium.poll(), f"{BROWSER} ended at start")
+            time.sleep(0.1)
+        else:
+            self.fail(f"{BROWSER} opened no debugging port within 30 s")
         options = webdriver.ChromeOptions()
-        options.binary_location = BROWSER
-        for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                     "--no-first-run", "--disable-background-networking",
-                     "--disable-component-update", "--disable-sync",
-                     "--user-data-dir=" + os.path.join(self.scratch, "profile")):
-            options.add_argument(flag)
-        service = Service(BROWSER_DRIVER, log_path=os.path.join(self.scratch, "chromedriver.log"))
+        options.debugger_address = "127.0.0.1:" + open(port_file).readline().strip()
+        service = LoopbackService(BROWSER_DRIVER, log_path=os.path.join(self.scratch, "chromedriver.log"))
         browser = webdriver.Chrome(service=service, options=options)
         self.addCleanup(browser.quit)
         return browser
