@@ -8,6 +8,9 @@ class CFacebookClient;
 class CButtonImages;
 class CFacebookRunner;
 class CFBOpts;
+class CFlowGate;
+class CRememberedStatuses;
+class CSessionKeeper;
 class CLogger;
 class CModuleState;
 class IClipboard;
@@ -28,10 +31,16 @@ struct AddinServices {
   CLogger& log;            // the "tec" category
 };
 
-// What an explorer object needs besides: the application's background runner, which the
-// toolbar's commands ask for an immediate check and the status list for what is playing, and
-// the button pictures, whose clipboard format names are found out once for the process.
+// What an explorer object needs besides, all of it the application object's, one for the
+// process: the background runner, which the toolbar's commands ask for an immediate check
+// and the status list for what is playing; the button pictures, whose clipboard format
+// names are found out once; the remembered statuses every status box shows; the keeper
+// that stores the session as it changes; and the gate that lets one login or status flow
+// run at a time.
 struct ExplorerServices : AddinServices {
   CFacebookRunner& runner;
   CButtonImages& buttonImages;
+  CRememberedStatuses& rememberedStatuses;
+  CSessionKeeper& session;
+  CFlowGate& flows;
 };

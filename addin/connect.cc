@@ -13,6 +13,21 @@ CConnect::CConnect(morvane::CZenletApplication& application, CModuleState& modul
                    CLogger& log)
     : m_application(application), m_moduleState(moduleState), m_log(log) {}
 
+CConnect::~CConnect() {
+  if (m_bQuitHookSet) {
+    m_application.SetQuitHook(nullptr);
+  }
+}
+
+void CConnect::ReleaseHostObjects() {
+  if (m_bQuitHookSet) {
+    m_application.SetQuitHook(nullptr);
+    m_bQuitHookSet = false;
+  }
+  m_pApplication.reset();
+  m_pAddInInstance.reset();
+}
+
 HRESULT CConnect::OnConnection(const std::shared_ptr<IAutomationObject>& application,
                                std::int32_t /*connectMode*/,
                                const std::shared_ptr<IAutomationObject>& addInInst,
@@ -22,6 +37,9 @@ HRESULT CConnect::OnConnection(const std::shared_ptr<IAutomationObject>& applica
 
   m_pApplication = application;
   m_pAddInInstance = addInInst;
+  // Quit may be the last the add-in hears of Outlook.
+  m_application.SetQuitHook([this] { ReleaseHostObjects(); });
+  m_bQuitHookSet = true;
   std::shared_ptr<IOutlookApplication> outlook;
   if (m_pApplication && FAILED(m_pApplication->QueryOutlookApplication(&outlook))) {
     outlook.reset();
@@ -40,10 +58,9 @@ HRESULT CConnect::OnConnection(const std::shared_ptr<IAutomationObject>& applica
 }
 
 HRESULT CConnect::OnDisconnection(std::int32_t /*removeMode*/, const void* /*custom*/) {
-  m_application.Cleanup();
+  m_application.Disconnect();
   m_moduleState.SetOutlookApplication(nullptr);
-  m_pApplication.reset();
-  m_pAddInInstance.reset();
+  ReleaseHostObjects();
   return S_OK;
 }
 

@@ -52,6 +52,19 @@ HRESULT CMVOutlookExplorerCollBase::Init(const std::shared_ptr<IOutlookApplicati
   return S_OK;
 }
 
+void CMVOutlookExplorerCollBase::AttachToEveryExplorer() {
+  std::int32_t count = 0;
+  if (!m_spExplorers || FAILED(m_spExplorers->GetCount(&count))) {
+    return;
+  }
+  for (std::int32_t i = 1; i <= count; ++i) {
+    std::shared_ptr<IOutlookExplorer> explorer;
+    if (SUCCEEDED(m_spExplorers->GetItem(i, &explorer)) && explorer) {
+      OnNewExplorer(explorer);  // one already served is passed over
+    }
+  }
+}
+
 void CMVOutlookExplorerCollBase::Detach() {
   UnadviseSink();
   m_spExplorers.reset();

@@ -2,8 +2,9 @@
 // per window it attached to, from the window's arrival until its Close.
 //
 // At start-up it attaches to the active explorer, or when there is none to at most the first
-// five; later windows arrive through NewExplorer. Objects leave the list only through their
-// own Close (RemoveExplorer); detaching from Outlook leaves them alone.
+// five; later windows arrive through NewExplorer, and when the add-in is switched on again
+// every open window is attached. Objects leave the list through their own Close, or when
+// the application object lets go of their windows (RemoveExplorer).
 //
 // Threading: Outlook's main thread only.
 #pragma once
@@ -33,6 +34,8 @@ class CMVOutlookExplorerCollBase : public CEventSink<IExplorersEvents, IOutlookE
   // NewExplorer sink and makes an object for the active explorer, or else for explorers 1 to
   // 5. E_FAIL when the application gives no Explorers collection.
   HRESULT Init(const std::shared_ptr<IOutlookApplication>& application);
+  // Makes an object for every open explorer that has none yet.
+  void AttachToEveryExplorer();
   // Unadvises the NewExplorer sink and lets go of the Explorers collection.
   void Detach();
 

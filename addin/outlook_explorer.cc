@@ -1,6 +1,7 @@
 #include "addin/outlook_explorer.h"
 
 #include <utility>
+#include <vector>
 
 #include "addin/explorer_coll.h"
 #include "common/deployment.h"
@@ -22,7 +23,7 @@ constexpr std::int32_t kBuildOnActivateVersion = 10;
 
 CFBOutlookExplorer::CFBOutlookExplorer(const ExplorerServices& services)
     : m_statusList(
-          services.options, services.client,
+          services.rememberedStatuses, services.client,
           [&runner = services.runner] { return runner.GetNowPlaying(); },
           [&state = services.moduleState](std::shared_ptr<IOutlookApplication>* application) {
             return state.GetOutlookApplication(application);
@@ -44,7 +45,6 @@ HRESULT CFBOutlookExplorer::Init(std::shared_ptr<IOutlookExplorer> explorer,
   m_pColl = coll;
   m_spExplorer = std::move(explorer);
   AdviseSink(m_spExplorer);
-  m_statusList.LoadFromOptions();
   BuildToolbar();
   return S_OK;
 }
@@ -80,25 +80,51 @@ void CFBOutlookExplorer::NotificationsComboChanged(
 }
 
 void CFBOutlookExplorer::OnExplorerClose() {
-  if (m_spCommandBar) {
-    CFBOpts& options = m_services.options;
-    std::int32_t rowIndex = 0;
-    if (SUCCEEDED(m_spCommandBar->GetRowIndex(&rowIndex))) {
-      options.m_dwToolbarRowIndex = static_cast<std::uint32_t>(rowIndex);
-    }
-    std::int32_t left = 0;
-    if (SUCCEEDED(m_spCommandBar->GetLeft(&left))) {
-      options.m_dwToolbarLeft = static_cast<std::uint32_t>(left);
-    }
-    std::int32_t position = office::kBarTop;
-    if (FAILED(m_spCommandBar->GetPosition(&position))) {
-      position = office::kBarTop;
-    }
-    options.m_dwToolbarPosition = static_cast<std::uint32_t>(position);
-    SaveSessionToOptions(m_services.client, options);
-    options.Save();
+  if (RecordToolbarPlacement()) {
+    m_services.session.Store();  // saves the options, placement and all
   }
   ReleaseToolbar();
+}
+
+void CFBOutlookExplorer::Detach(bool bDeleteToolbar) {
+  const std::shared_ptr<CFBOutlookExplorer> keepAlive = weak_from_this().lock();
+  RecordToolbarPlacement();
+  // What goes is deleted once its sinks are unadvised: a deleted control takes no Unadvise.
+  const std::shared_ptr<ICommandBar> bar = m_bMadeCommandBar ? m_spCommandBar : nullptr;
+  const std::vector<std::shared_ptr<ICommandBarControl>> made = m_aMadeControls;
+  ReleaseToolbar();
+  if (!bDeleteToolbar) {
+    return;
+  }
+  if (bar) {
+    bar->Delete();  // its controls go with it
+    return;
+  }
+  // Last made first, so a menu's items go before the menu.
+  for (auto control = made.rbegin(); control != made.rend(); ++control) {
+    (*control)->Delete();
+  }
+}
+
+bool CFBOutlookExplorer::RecordToolbarPlacement() {
+  if (!m_bMadeCommandBar || !m_spCommandBar) {
+    return false;
+  }
+  CFBOpts& options = m_services.options;
+  std::int32_t rowIndex = 0;
+  if (SUCCEEDED(m_spCommandBar->GetRowIndex(&rowIndex))) {
+    options.m_dwToolbarRowIndex = static_cast<std::uint32_t>(rowIndex);
+  }
+  std::int32_t left = 0;
+  if (SUCCEEDED(m_spCommandBar->GetLeft(&left))) {
+    options.m_dwToolbarLeft = static_cast<std::uint32_t>(left);
+  }
+  std::int32_t position = office::kBarTop;
+  if (FAILED(m_spCommandBar->GetPosition(&position))) {
+    position = office::kBarTop;
+  }
+  options.m_dwToolbarPosition = static_cast<std::uint32_t>(position);
+  return true;
 }
 
 WindowHandle CFBOutlookExplorer::GetExplorerWindow() {

@@ -89,6 +89,20 @@ void CFacebookClient::ClearSession() {
   ClearStateUnderLock();
 }
 
+bool CFacebookClient::IsCurrentSession(const FacebookSession& session) const {
+  std::lock_guard<std::mutex> lock(m_csState);
+  return IsSameSession(m_session, session);
+}
+
+bool CFacebookClient::ClearSessionIfCurrent(const FacebookSession& session) {
+  std::lock_guard<std::mutex> lock(m_csState);
+  if (!IsSameSession(m_session, session)) {
+    return false;
+  }
+  ClearStateUnderLock();
+  return true;
+}
+
 void CFacebookClient::ClearStateUnderLock() {
   m_strAuthToken.clear();
   m_session = FacebookSession();

@@ -58,6 +58,14 @@ class CFacebookClient {
   bool IsLoggedIn() const;
   // Back to logged out in one step: token, session, counts, own record and friends.
   void ClearSession();
+  // A copy of the session, taken under the lock.
+  FacebookSession CurrentSession() const;
+  // Whether `session` (a copy taken earlier) is still the current one: no logout, no expiry
+  // and no other login since.
+  bool IsCurrentSession(const FacebookSession& session) const;
+  // ClearSession, but only while `session` is still the current one, so that whoever began
+  // with it never ends a session begun since. True when it cleared.
+  bool ClearSessionIfCurrent(const FacebookSession& session);
 
   // The six methods. Those with a result report through it (the caller inspects it, see
   // GetErrorText); the others report only through the state and the log.
@@ -89,8 +97,6 @@ class CFacebookClient {
   // is still a success.
   bool CheckAnswer(FacebookCallResult& result, const wchar_t* expectedRoot, const char* tag,
                    const FacebookSession* askedWith);
-  // A copy of the session, taken under the lock.
-  FacebookSession CurrentSession() const;
   // The session for a query, copied under the lock; nothing when logged out or without a
   // user id, and nothing (with an error line tagged `tag`) when the id is not a decimal
   // number.

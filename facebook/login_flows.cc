@@ -88,17 +88,16 @@ bool Login(CFacebookClient& client, IUserShell& shell, WindowHandle owner) {
 
   result.Reset();
   client.GetSession(result);
-  if (IsServiceError(result, L"100")) {
-    messages.Inform(kLoginFailed);
-    client.ClearSession();
-    return false;
-  }
   if (result.nStatus == kCallSucceeded) {
     client.GetMyInfo();  // the name and the wall-count baseline are known at once
     return true;
   }
-  messages.ShowError(result);
   client.ClearSession();
+  if (IsServiceError(result, L"100")) {
+    messages.Inform(kLoginFailed);
+  } else {
+    messages.ShowError(result);
+  }
   return false;
 }
 
@@ -111,6 +110,7 @@ bool UpdateStatus(CFacebookClient& client, IUserShell& shell, WindowHandle owner
       return false;
     }
   }
+  const FacebookSession postedWith = client.CurrentSession();
   client.SetStatus(text, result);
   if (result.nStatus == kCallSucceeded) {
     return true;
@@ -121,6 +121,11 @@ bool UpdateStatus(CFacebookClient& client, IUserShell& shell, WindowHandle owner
     messages.Inform(kPermissionIntro);
     messages.Open(GetAuthorizeUrl(client));
     messages.Inform(kPermissionWait);
+    if (!client.IsCurrentSession(postedWith)) {
+      // Logged out while the box waited: there is no session to retry with, and the user
+      // ended it on purpose.
+      return false;
+    }
     result.Reset();
     client.SetStatus(text, result);  // the one retry
     if (result.nStatus == kCallSucceeded) {
@@ -135,13 +140,13 @@ bool UpdateStatus(CFacebookClient& client, IUserShell& shell, WindowHandle owner
   }
   if (IsServiceError(result, L"102") || IsServiceError(result, L"450")) {
     // SetStatus has cleared the session already; the user logs in anew by hand.
+    client.ClearSessionIfCurrent(postedWith);
     messages.Inform(kSessionExpired);
-    client.ClearSession();
     return false;
   }
   if (IsServiceError(result, L"100")) {
+    client.ClearSessionIfCurrent(postedWith);
     messages.Inform(kLoginFailed);
-    client.ClearSession();
     return false;
   }
   messages.ShowError(result);

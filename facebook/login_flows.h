@@ -23,13 +23,53 @@ std::string GetLoginUrl(const CFacebookClient& client);
 std::string GetAuthorizeUrl(const CFacebookClient& client);
 
 // Token, browser login, session, own record. True when a session was obtained; on every
-// failure the user has been told why and the client is logged out. The new session is not
-// stored: the options take it when an explorer window closes.
+// failure the client is logged out before the user is told why, so that nothing shows the
+// dead login while the box is open. Storing the new session is the caller's.
 bool Login(CFacebookClient& client, IUserShell& shell, WindowHandle owner);
 
 // Posts `text` (sent as given; no text clears the status), logging in first when needed.
 // When the service wants the status permission, the user is sent to the permission page
-// and the post is tried once more. True when the status was posted; every failure has been
-// shown to the user.
+// and the post is tried once more, unless the session it was sent with has ended meanwhile
+// (a logout in another window): then nothing more is sent or shown. True when the status
+// was posted; every other failure has been shown to the user. A session that the service
+// calls dead is cleared before its box shows, and only if it is still the one the post
+// used.
 bool UpdateStatus(CFacebookClient& client, IUserShell& shell, WindowHandle owner,
                   const std::optional<std::wstring>& text);
+
+// One interactive flow at a time in the process. A login, a status post and its permission
+// step wait in message boxes while the other windows go on working, and a second flow
+// started meanwhile would share the first one's token and session: each would undo the
+// other. Commands hold a CFlowPass while their flow runs and start none while another holds
+// one.
+//
+// Threading: Outlook's main thread only.
+class CFlowGate {
+ public:
+  bool IsBusy() const { return m_bBusy; }
+
+ private:
+  friend class CFlowPass;
+  bool m_bBusy = false;
+};
+
+// The gate for as long as the pass lives, when it was free; test the pass before starting.
+class CFlowPass {
+ public:
+  explicit CFlowPass(CFlowGate& gate) : m_gate(gate), m_bEntered(!gate.m_bBusy) {
+    m_gate.m_bBusy = true;
+  }
+  ~CFlowPass() {
+    if (m_bEntered) {
+      m_gate.m_bBusy = false;
+    }
+  }
+  CFlowPass(const CFlowPass&) = delete;
+  CFlowPass& operator=(const CFlowPass&) = delete;
+
+  explicit operator bool() const { return m_bEntered; }
+
+ private:
+  CFlowGate& m_gate;
+  const bool m_bEntered;
+};

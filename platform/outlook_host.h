@@ -247,6 +247,9 @@ class ICommandBarControl {
   virtual HRESULT SetEnabled(bool enabled) = 0;
   virtual HRESULT GetWidth(std::int32_t* width) = 0;
   virtual HRESULT SetWidth(std::int32_t width) = 0;
+  // Delete(Temporary) with Temporary omitted: the control leaves its bar (a popup with its
+  // menu). Calls on it fail from then on.
+  virtual HRESULT Delete() = 0;
 
   // QueryInterface for the control's specific interface: S_OK with it, or E_NOINTERFACE and
   // null when the control is not of that type.
@@ -281,6 +284,9 @@ class ICommandBar {
   virtual HRESULT SetLeft(std::int32_t left) = 0;
   virtual HRESULT GetVisible(bool* visible) = 0;
   virtual HRESULT SetVisible(bool visible) = 0;
+  // Delete(): the bar leaves its window with every control on it. A menu's own bar cannot be
+  // deleted. Calls on it and its controls fail from then on.
+  virtual HRESULT Delete() = 0;
 };
 
 class ICommandBarButton : public ICommandBarControl {

@@ -6,7 +6,7 @@
 #include "common/format.h"
 #include "facebook/facebook_client.h"
 #include "platform/outlook_host.h"
-#include "settings/options.h"
+#include "status/remembered_statuses.h"
 
 namespace {
 
@@ -15,55 +15,32 @@ constexpr const wchar_t* kInboxFormat = L"has %d messages in the Inbox";
 
 }  // namespace
 
-CStatusList::CStatusList(CFBOpts& options, const CFacebookClient& client,
+CStatusList::CStatusList(CRememberedStatuses& remembered, const CFacebookClient& client,
                          NowPlayingSource nowPlaying, ApplicationSource application)
-    : m_options(options),
+    : m_remembered(remembered),
       m_client(client),
       m_nowPlaying(std::move(nowPlaying)),
       m_application(std::move(application)) {}
-
-void CStatusList::LoadFromOptions() {
-  m_aValues.clear();
-  for (const CUserStatusOpt& value : m_options.m_aStatusValues) {
-    if (!value.m_strStatus.empty()) {
-      m_aValues.push_back(value.m_strStatus);
-    }
-  }
-  m_bChanged = true;
-}
 
 void CStatusList::Remember(std::int32_t listIndex, const std::wstring& text) {
   if (text.empty() || listIndex < 0) {
     return;
   }
-  if (listIndex != 0) {
-    if (static_cast<std::size_t>(listIndex) > m_aValues.size()) {
-      return;  // a preset or a live value: not remembered
-    }
-    m_aValues.erase(m_aValues.begin() + (listIndex - 1));  // it comes back at the front
+  const auto chosen = static_cast<std::size_t>(listIndex);
+  if (chosen > m_nShownValues) {
+    return;  // a preset or a live value: not remembered
   }
-  // A typed text equal to a remembered value is kept twice, as the user typed it again.
-  m_aValues.insert(m_aValues.begin(), text);
-  if (m_aValues.size() > kMostRemembered) {
-    m_aValues.resize(kMostRemembered);
-  }
-  SaveToOptions();
+  m_remembered.Remember(chosen, m_nShownGeneration, text);
   m_bChanged = true;
-}
-
-void CStatusList::SaveToOptions() {
-  m_options.m_aStatusValues.clear();
-  for (const std::wstring& value : m_aValues) {
-    if (!value.empty()) {
-      m_options.m_aStatusValues.emplace_back(value);
-    }
-  }
-  m_options.Save();  // a failed save keeps the list in memory as changed
 }
 
 bool CStatusList::RefreshLiveValues() {
   if (m_bChanged) {
     return true;  // rebuilt anyway; the live values are read at the next refresh
+  }
+  // A post from another window changed the process's list.
+  if (m_remembered.Generation() != m_nShownGeneration) {
+    m_bChanged = true;
   }
   std::wstring nowPlaying = m_nowPlaying ? m_nowPlaying() : std::wstring();
   if (nowPlaying != m_bstrNowPlayingItem) {
@@ -103,9 +80,11 @@ void CStatusList::FillComboBox(ICommandBarComboBox& comboBox) {
   comboBox.Clear();
   comboBox.SetText(text);
 
-  for (const std::wstring& value : m_aValues) {
+  for (const std::wstring& value : m_remembered.Values()) {
     comboBox.AddItem(value);
   }
+  m_nShownValues = m_remembered.Values().size();
+  m_nShownGeneration = m_remembered.Generation();
   for (const wchar_t* preset : kPresets) {
     comboBox.AddItem(preset);
   }

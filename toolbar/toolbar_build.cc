@@ -72,6 +72,7 @@ HRESULT CFBOutlookExplorer::CreateControl(const std::shared_ptr<ICommandBar>& pa
   if (!added) {
     return E_FAIL;
   }
+  m_aMadeControls.push_back(added);
   const std::wstring tag = NewControlTag(m_services.clock);
   if (!tag.empty()) {
     added->SetTag(tag);
@@ -168,23 +169,28 @@ HRESULT CFBOutlookExplorer::BuildToolbar() {
   if (!m_spExplorer || FAILED(m_spExplorer->GetCommandBars(&bars)) || !bars) {
     return E_FAIL;
   }
-  std::shared_ptr<ICommandBar> bar;
-  if (FAILED(bars->FindBar(kBarName, &bar))) {
-    bar.reset();
-  }
   HRESULT hr = S_OK;
+  std::shared_ptr<ICommandBar> bar = m_spCommandBar;
   if (!bar) {
-    hr = bars->AddBar(kBarName, office::kBarTop, false, true, &bar);
-    if (FAILED(hr)) {
-      return hr;
+    if (FAILED(bars->FindBar(kBarName, &bar))) {
+      bar.reset();
     }
-    if (!bar) {
-      return E_FAIL;
+    if (bar) {
+      // Used, but its placement is someone else's.
+      m_spCommandBar = bar;
+    } else {
+      hr = bars->AddBar(kBarName, office::kBarTop, false, true, &bar);
+      if (FAILED(hr)) {
+        return hr;
+      }
+      if (!bar) {
+        return E_FAIL;
+      }
+      m_spCommandBar = bar;
+      m_bMadeCommandBar = true;
+      ApplySavedPosition();
     }
-    m_spCommandBar = bar;
-    ApplySavedPosition();
   }
-  // A bar that was found is used but not kept: its placement is someone else's.
 
   if (!m_spFacebookButton) {
     AddButton(command_id::kFacebook, bar, office::kButtonIconAndCaption, IDS_SITE_NAME,
@@ -205,13 +211,35 @@ HRESULT CFBOutlookExplorer::BuildToolbar() {
     m_statusComboSink.AdviseSink(combo);
   }
 
-  if (!m_spMenuPopup) {
+  struct MenuItem {
+    unsigned nId;
+    unsigned nCaption;
+    bool bBeginGroup;
+    std::shared_ptr<ICommandBarButton>* pField;
+  };
+  const MenuItem items[] = {
+      {command_id::kLogin, IDS_LOGIN, true, &m_spLoginButton},
+      {command_id::kLogout, IDS_LOGOUT, true, &m_spLogoutButton},
+      {command_id::kCheckNow, IDS_CHECK_NOW, true, &m_spCheckNowButton},
+      {command_id::kFeedback, IDS_FEEDBACK, true, &m_spFeedbackButton},
+      {command_id::kWebsite, IDS_WEBSITE, false, &m_spWebsiteButton},
+      {command_id::kAbout, IDS_ABOUT, false, &m_spAboutButton},
+  };
+  const auto itemMissing = [&items] {
+    for (const MenuItem& item : items) {
+      if (!*item.pField) {
+        return true;
+      }
+    }
+    return false;
+  };
+  std::shared_ptr<ICommandBarPopup> popup = m_spMenuPopup;
+  if (!popup) {
     std::shared_ptr<ICommandBarControl> control;
     hr = CreateControl(bar, office::kControlPopup, IDS_MENU, IDS_MENU_TOOLTIP, true, &control);
     if (FAILED(hr)) {
       return hr;
     }
-    std::shared_ptr<ICommandBarPopup> popup;
     hr = control->QueryPopup(&popup);
     if (FAILED(hr)) {
       return hr;
@@ -219,6 +247,10 @@ HRESULT CFBOutlookExplorer::BuildToolbar() {
     if (!popup) {
       return E_NOINTERFACE;
     }
+  }
+  // Items that could not be added before are added by any later build, so a window is never
+  // left without its logout item.
+  if (!m_spMenuPopup || itemMissing()) {
     std::shared_ptr<ICommandBar> menuBar;
     hr = popup->GetCommandBar(&menuBar);
     if (FAILED(hr)) {
@@ -227,23 +259,9 @@ HRESULT CFBOutlookExplorer::BuildToolbar() {
     if (!menuBar) {
       return E_FAIL;
     }
-    // The menu is kept only once its bar could be read, so a menu whose items could not be
-    // added is taken up again, items and all, by the next build.
+    // The menu is kept only once its bar could be read, so a menu whose bar could not be
+    // read is taken up again by the next build.
     m_spMenuPopup = popup;
-    struct MenuItem {
-      unsigned nId;
-      unsigned nCaption;
-      bool bBeginGroup;
-      std::shared_ptr<ICommandBarButton>* pField;
-    };
-    const MenuItem items[] = {
-        {command_id::kLogin, IDS_LOGIN, true, &m_spLoginButton},
-        {command_id::kLogout, IDS_LOGOUT, true, &m_spLogoutButton},
-        {command_id::kCheckNow, IDS_CHECK_NOW, true, &m_spCheckNowButton},
-        {command_id::kFeedback, IDS_FEEDBACK, true, &m_spFeedbackButton},
-        {command_id::kWebsite, IDS_WEBSITE, false, &m_spWebsiteButton},
-        {command_id::kAbout, IDS_ABOUT, false, &m_spAboutButton},
-    };
     for (const MenuItem& item : items) {
       if (!*item.pField) {
         AddButton(item.nId, menuBar, office::kButtonCaption, item.nCaption, item.nCaption,
@@ -267,13 +285,15 @@ HRESULT CFBOutlookExplorer::BuildToolbar() {
   }
 
   bar->SetVisible(true);
-  m_bToolbarBuilt = true;
+  // A button that could not be added leaves the build incomplete: the next activation tries
+  // it again.
+  m_bToolbarBuilt = m_spFacebookButton && !itemMissing();
   RefreshToolbar();
   return S_OK;
 }
 
 void CFBOutlookExplorer::ApplySavedPosition() {
-  if (m_bPositionApplied || !m_spCommandBar) {
+  if (m_bPositionApplied || !m_bMadeCommandBar || !m_spCommandBar) {
     return;
   }
   m_bPositionApplied = true;
@@ -309,6 +329,8 @@ void CFBOutlookExplorer::ReleaseToolbar() {
   m_spNotificationsCombo.reset();
 
   m_spCommandBar.reset();
+  m_bMadeCommandBar = false;
+  m_aMadeControls.clear();
   m_hWnd = 0;
 
   UnadviseSink();

@@ -5,6 +5,7 @@
 #include "addin/outlook_explorer.h"
 #include "common/deployment.h"
 #include "common/format.h"
+#include "common/logger.h"
 #include "common/text.h"
 #include "facebook/facebook_client.h"
 #include "facebook/login_flows.h"
@@ -87,17 +88,38 @@ void CFBOutlookExplorer::OnFacebookButton() {
   }
 }
 
+bool CFBOutlookExplorer::IsFlowRunning(const CFlowPass& pass, const char* command) {
+  if (pass) {
+    return false;
+  }
+  // The command does nothing: a box of its own would open inside the waiting flow's loop, and
+  // that flow could not go on until this box was closed.
+  m_services.log.debug("%s: a login or status flow is waiting in its box", command);
+  return true;
+}
+
 void CFBOutlookExplorer::OnLogin() {
+  const CFlowPass pass(m_services.flows);
+  if (IsFlowRunning(pass, "lgn")) {
+    return;
+  }
+  if (m_services.client.IsLoggedIn()) {
+    // A bar not yet refreshed since another window logged in: a login would end that session.
+    RefreshToolbar();
+    return;
+  }
   const CWaitCursor busy(m_services.shell);
   Login(m_services.client, m_services.shell, GetExplorerWindow());
+  m_services.session.StoreIfChanged();
   RefreshToolbar();
   // Whatever the outcome, the worker fetches the account's activity in its next pass.
   m_services.runner.RequestCheckNow();
 }
 
 void CFBOutlookExplorer::OnLogout() {
-  LogOut(m_services.client, m_services.options);
-  m_bstrShownStatus.clear();
+  m_services.client.ClearSession();  // nothing is sent to the service
+  m_services.session.Store();
+  ForgetShownStatus();
   RefreshToolbar();
 }
 
@@ -155,7 +177,11 @@ void CFBOutlookExplorer::OnStatusChange(const std::shared_ptr<ICommandBarComboBo
     return;
   }
   // The text already shown or posted: a second Enter sends nothing.
-  if (text == m_bstrShownStatus) {
+  if (IsShownStatus(text)) {
+    return;
+  }
+  const CFlowPass pass(m_services.flows);
+  if (IsFlowRunning(pass, "osc")) {
     return;
   }
   std::int32_t listIndex = 0;
@@ -164,10 +190,17 @@ void CFBOutlookExplorer::OnStatusChange(const std::shared_ptr<ICommandBarComboBo
   }
   // Remembered before sending, whatever the sending's outcome.
   m_statusList.Remember(listIndex, text);
+  const bool bLoggedInBefore = m_services.client.IsLoggedIn();
   if (UpdateStatus(m_services.client, m_services.shell, GetExplorerWindow(), text)) {
-    m_bstrShownStatus = text;
+    RecordShownStatus(text);
   }
+  m_services.session.StoreIfChanged();
   RefreshToolbar();
+  if (!bLoggedInBefore) {
+    // The post ran a login first: as after the login command, the worker fetches the
+    // account's activity in its next pass.
+    m_services.runner.RequestCheckNow();
+  }
 }
 
 void CFBOutlookExplorer::OnNotificationSelected(

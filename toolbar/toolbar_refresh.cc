@@ -58,15 +58,18 @@ void CFBOutlookExplorer::ShowLoggedIn(const std::wstring& name, const std::wstri
     if (!statusTime.empty()) {
       std::wstring text;
       if (SUCCEEDED(m_spStatusCombo->GetText(&text)) && text != statusMessage &&
-          text == m_bstrShownStatus) {
+          IsShownStatus(text)) {
         m_spStatusCombo->SetText(statusMessage);
-        m_bstrShownStatus = statusMessage;
+        RecordShownStatus(statusMessage);
       }
     }
   }
 
-  if (m_spLogoutButton && !name.empty()) {
-    m_spLogoutButton->SetCaption(LoadText(IDS_LOGOUT) + L" (" + name + L")");
+  if (m_spLogoutButton) {
+    // Until the new account's record arrives its name is not known, and the item must not
+    // name whoever was logged in before.
+    m_spLogoutButton->SetCaption(name.empty() ? LoadText(IDS_LOGOUT)
+                                              : LoadText(IDS_LOGOUT) + L" (" + name + L")");
   }
   if (m_spFacebookButton) {
     m_spFacebookButton->SetCaption(std::wstring());  // the icon alone
@@ -87,7 +90,7 @@ void CFBOutlookExplorer::ShowLoggedOut() {
     m_spStatusCombo->SetEnabled(false);
     m_spStatusCombo->SetTooltipText(LoadText(IDS_STATUS_TOOLTIP));
   }
-  m_bstrShownStatus.clear();
+  ForgetShownStatus();
 
   if (m_spFacebookButton) {
     m_spFacebookButton->SetCaption(LoadText(IDS_LOGIN));

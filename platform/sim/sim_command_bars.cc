@@ -72,6 +72,14 @@ bool SameCaption(const std::wstring& a, const std::wstring& b) {
 
 // --- CSimObject ------------------------------------------------------------------------------
 
+CSimObject::CSimObject(std::shared_ptr<CSimCore> core) : m_spCore(std::move(core)) {
+  ++m_spCore->m_nLiveObjects;
+}
+
+CSimObject::~CSimObject() {
+  --m_spCore->m_nLiveObjects;
+}
+
 HRESULT CSimObject::Enter(std::string_view call) const {
   if (!m_spCore->m_loop.IsLoopThread()) {
     return sim_error::kWrongThread;
@@ -106,6 +114,20 @@ SimControlState CSimControlNode::Read() const {
 
 void CSimControlNode::Destroy() {
   m_bDeleted = true;
+}
+
+HRESULT CSimControlNode::DeleteFromBar() {
+  const HRESULT hr = Enter("CommandBarControl.Delete");
+  if (FAILED(hr)) {
+    return hr;
+  }
+  // The bar lets go of the control, which this share keeps until it is destroyed.
+  const std::shared_ptr<CSimControlNode> self = shared_from_this();
+  Destroy();
+  if (m_pParent != nullptr) {
+    m_pParent->RemoveControl(this);
+  }
+  return S_OK;
 }
 
 std::shared_ptr<CSimControlNode> MakeSimControl(const std::shared_ptr<CSimCore>& core,
@@ -483,6 +505,7 @@ CSimCommandBar::CSimCommandBar(std::shared_ptr<CSimCore> core, const SimBarState
   for (const SimControlState& control : state.aControls) {
     std::shared_ptr<CSimControlNode> node = MakeSimControl(m_spCore, control);
     if (node) {
+      node->SetParent(this);
       m_aControls.push_back(std::move(node));
     }
   }
@@ -607,6 +630,7 @@ HRESULT CSimCommandBar::AddControl(std::int32_t type, bool temporary,
   state.nType = type;
   state.bTemporary = temporary || m_state.bTemporary;  // nothing outlives its bar
   std::shared_ptr<CSimControlNode> node = MakeSimControl(m_spCore, state);
+  node->SetParent(this);
   m_aControls.push_back(node);
   *control = node->AsControl();
   return S_OK;
@@ -640,6 +664,28 @@ SimBarState CSimCommandBar::Persistent() const {
   return state;
 }
 
+HRESULT CSimCommandBar::Delete() {
+  const HRESULT hr = Enter("CommandBar.Delete");
+  if (FAILED(hr)) {
+    return hr;
+  }
+  if (m_bMenu || m_pOwner == nullptr) {
+    return E_FAIL;  // a menu's bar goes with its menu
+  }
+  const std::shared_ptr<CSimCommandBar> self = shared_from_this();
+  Destroy();
+  m_pOwner->RemoveBar(this);
+  return S_OK;
+}
+
+void CSimCommandBar::RemoveControl(const CSimControlNode* control) {
+  m_aControls.erase(std::remove_if(m_aControls.begin(), m_aControls.end(),
+                                   [control](const std::shared_ptr<CSimControlNode>& node) {
+                                     return node.get() == control;
+                                   }),
+                    m_aControls.end());
+}
+
 void CSimCommandBar::Destroy() {
   m_bDeleted = true;
   for (const auto& node : m_aControls) {
@@ -660,7 +706,16 @@ CSimCommandBars::CSimCommandBars(std::shared_ptr<CSimCore> core,
     : CSimObject(std::move(core)) {
   for (const SimBarState& bar : bars) {
     m_aBars.push_back(std::make_shared<CSimCommandBar>(m_spCore, bar, false));
+    m_aBars.back()->SetOwner(this);
   }
+}
+
+void CSimCommandBars::RemoveBar(const CSimCommandBar* bar) {
+  m_aBars.erase(std::remove_if(m_aBars.begin(), m_aBars.end(),
+                               [bar](const std::shared_ptr<CSimCommandBar>& entry) {
+                                 return entry.get() == bar;
+                               }),
+                m_aBars.end());
 }
 
 std::shared_ptr<CSimCommandBar> CSimCommandBars::Find(const std::wstring& name) const {
@@ -717,6 +772,7 @@ HRESULT CSimCommandBars::AddBar(const std::wstring& name, std::int32_t position,
     }
   }
   auto created = std::make_shared<CSimCommandBar>(m_spCore, state, false);
+  created->SetOwner(this);
   m_aBars.push_back(created);
   *bar = created;
   return S_OK;

@@ -6,6 +6,7 @@
 // Threading: Outlook's main thread, except where the loop says otherwise.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -108,6 +109,9 @@ class CSimCore : public std::enable_shared_from_this<CSimCore> {
       }
     }
   }
+
+  // Objects of the model allocated now: the simulation's own and those others still hold.
+  std::atomic<int> m_nLiveObjects{0};
 
   CSimMessageLoop m_loop;
   CSimFaults m_faults;

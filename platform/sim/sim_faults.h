@@ -14,9 +14,10 @@
 //   QueryInterface(CommandBarComboBox)  QueryInterface(CommandBarPopup)
 //   CommandBars.Item  .Add              CommandBar.Name  .Controls  .Position  .Position=
 //   .RowIndex  .RowIndex=  .Left  .Left=  .Visible  .Visible=
-//   CommandBarControls.Count  .Item  .Add
+//   CommandBar.Delete  CommandBarControls.Count  .Item  .Add
 //   CommandBarControl.Type  .Tag  .Tag=  .Caption  .Caption=  .TooltipText  .TooltipText=
 //   .BeginGroup  .BeginGroup=  .Visible  .Visible=  .Enabled  .Enabled=  .Width  .Width=
+//   .Delete
 //   CommandBarButton.Style  .Style=  .Picture=  .Mask=  .PasteFace  .CopyFace
 //   CommandBarComboBox.Text  .Text=  .ListIndex  .ListIndex=  .ListCount  .List  .Clear
 //   .AddItem  .DropDownLines=  .DropDownWidth=

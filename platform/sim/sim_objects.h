@@ -19,14 +19,19 @@
 
 class CSimCore;
 class CSimCommandBar;
+class CSimCommandBars;
 
-// What every simulated object shares: its Outlook and whether it still exists.
+// What every simulated object shares: its Outlook and whether it still exists. Each one is
+// counted among its Outlook's live objects for as long as it is allocated.
 class CSimObject {
  public:
   bool IsDeleted() const { return m_bDeleted; }
 
  protected:
-  explicit CSimObject(std::shared_ptr<CSimCore> core) : m_spCore(std::move(core)) {}
+  explicit CSimObject(std::shared_ptr<CSimCore> core);
+  ~CSimObject();
+  CSimObject(const CSimObject&) = delete;
+  CSimObject& operator=(const CSimObject&) = delete;
 
   HRESULT Enter(std::string_view call) const;
   // Advise and Unadvise answer to the generic name and to their source's own.
@@ -74,9 +79,16 @@ class CSimControlNode : public CSimObject, public std::enable_shared_from_this<C
   virtual CSimCommandBar* Menu() const { return nullptr; }
 
   const SimControlState& State() const { return m_state; }
+  // The bar the control stands on; the bar sets it and outlives it in use, because a
+  // destroyed control never reaches it.
+  void SetParent(CSimCommandBar* parent) { m_pParent = parent; }
 
  protected:
+  // CommandBarControl.Delete: leaves the bar and answers as deleted.
+  HRESULT DeleteFromBar();
+
   SimControlState m_state;
+  CSimCommandBar* m_pParent = nullptr;
 };
 
 // Makes a control of `state.nType` from a set-up record; null for a type Office lacks.
@@ -145,6 +157,7 @@ class CSimControl : public Interface, public CSimControlNode {
     m_state.nWidth = width;
     return S_OK;
   }
+  HRESULT Delete() override { return DeleteFromBar(); }
 
   HRESULT QueryButton(std::shared_ptr<ICommandBarButton>* button) override {
     return NoInterface("QueryInterface(CommandBarButton)", button);
@@ -279,6 +292,7 @@ class CSimCommandBar final : public ICommandBar,
   HRESULT SetLeft(std::int32_t left) override;
   HRESULT GetVisible(bool* visible) override;
   HRESULT SetVisible(bool visible) override;
+  HRESULT Delete() override;
 
   HRESULT GetCount(std::int32_t* count) override;
   HRESULT FindControl(const std::wstring& caption,
@@ -292,6 +306,10 @@ class CSimCommandBar final : public ICommandBar,
   SimBarState Persistent() const;
   void Destroy();
   int SinkCount() const;
+  // The collection the bar belongs to (null for a menu's own bar); see SetParent.
+  void SetOwner(CSimCommandBars* owner) { m_pOwner = owner; }
+  // Takes `control` off the bar.
+  void RemoveControl(const CSimControlNode* control);
 
   const SimBarState& Placement() const { return m_state; }  // aControls is not kept here
   const std::vector<std::shared_ptr<CSimControlNode>>& Controls() const { return m_aControls; }
@@ -302,6 +320,7 @@ class CSimCommandBar final : public ICommandBar,
   SimBarState m_state;
   const bool m_bMenu;  // a popup's own bar
   std::vector<std::shared_ptr<CSimControlNode>> m_aControls;
+  CSimCommandBars* m_pOwner = nullptr;
 };
 
 class CSimCommandBars final : public ICommandBars, public CSimObject {
@@ -315,6 +334,8 @@ class CSimCommandBars final : public ICommandBars, public CSimObject {
   std::shared_ptr<CSimCommandBar> Find(const std::wstring& name) const;
   const std::vector<std::shared_ptr<CSimCommandBar>>& Bars() const { return m_aBars; }
   void Destroy();
+  // Takes `bar` out of the collection.
+  void RemoveBar(const CSimCommandBar* bar);
 
  private:
   std::vector<std::shared_ptr<CSimCommandBar>> m_aBars;

@@ -228,6 +228,10 @@ CSimOutlook::~CSimOutlook() {
   m_spCore->ShutDown();
 }
 
+void CSimOutlook::End() {
+  m_spCore->ShutDown();
+}
+
 // --- what the add-in is given ------------------------------------------------------------------
 
 std::shared_ptr<IAutomationObject> CSimOutlook::ApplicationArgument(
@@ -614,6 +618,10 @@ int CSimOutlook::ExplorerSinkCount(int explorer) const {
   const std::shared_ptr<CSimExplorer> target =
       IsMainThread() ? m_spCore->ExplorerAt(explorer) : nullptr;
   return target && !target->IsDeleted() ? target->SinkCount() : 0;
+}
+
+int CSimOutlook::LiveObjects() const {
+  return m_spCore->m_nLiveObjects.load();
 }
 
 std::vector<SimMessageBox> CSimOutlook::MessageBoxes() const {

@@ -82,6 +82,9 @@ class CSimOutlook {
   // Outlook goes away: timers stop, windows vanish without events, and every object the
   // add-in still holds answers sim_error::kDisconnected.
   ~CSimOutlook();
+  // The process ends as the destructor ends Outlook, while this object (and its readback)
+  // stays: what LiveObjects counts afterwards is what someone else still holds.
+  void End();
   CSimOutlook(const CSimOutlook&) = delete;
   CSimOutlook& operator=(const CSimOutlook&) = delete;
 
@@ -183,6 +186,9 @@ class CSimOutlook {
   int ApplicationSinkCount() const;
   int ExplorersSinkCount() const;
   int ExplorerSinkCount(int explorer) const;
+  // Objects of Outlook's and Office's model allocated now. After End, each one is an object
+  // that someone outside the simulation still holds: the add-in should hold none.
+  int LiveObjects() const;
 
   // What the user saw outside the toolbars, from the start.
   std::vector<SimMessageBox> MessageBoxes() const;

@@ -143,6 +143,7 @@ class TControlWrapper : public Interface, protected CAutomationBase {
   HRESULT SetEnabled(bool enabled) override { return PutBool(L"Enabled", enabled); }
   HRESULT GetWidth(std::int32_t* width) override { return ReadInt(L"Width", width); }
   HRESULT SetWidth(std::int32_t width) override { return PutLong(L"Width", width); }
+  HRESULT Delete() override { return CallMethod(Object(), L"Delete", {Missing()}); }
 
   HRESULT QueryButton(std::shared_ptr<ICommandBarButton>* button) override;
   HRESULT QueryComboBox(std::shared_ptr<ICommandBarComboBox>* comboBox) override;
@@ -319,6 +320,7 @@ class CCommandBarWrapper : public ICommandBar, private CAutomationBase {
   HRESULT SetLeft(std::int32_t left) override { return PutLong(L"Left", left); }
   HRESULT GetVisible(bool* visible) override { return GetBool(Object(), L"Visible", visible); }
   HRESULT SetVisible(bool visible) override { return PutBool(L"Visible", visible); }
+  HRESULT Delete() override { return CallMethod(Object(), L"Delete", {}); }
 };
 
 HRESULT CPopupWrapper::GetCommandBar(std::shared_ptr<ICommandBar>* bar) {

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "common/deployment.h"
+#include "common/logger.h"
 #include "platform/sim/sim_platform.h"
 
 CAddinHost::CAddinHost(SimOutlookOptions options)
@@ -24,7 +25,7 @@ CAddinHost::CAddinHost(SimOutlookOptions options, IHttpTransport* transport,
   platform.pThreadHooks = &hooks;
   WireSimulatedHost(outlook, &platform);
   module.emplace(platform, deployment);
-  connect.emplace(module->CreateConnect());
+  connect.emplace(module->Application(), module->State(), GetLogger("otc"));
 }
 
 CAddinHost::~CAddinHost() {

@@ -65,40 +65,96 @@ TEST(AddinLifecycleTest, StartUpAttachesToTheActiveExplorerOrElseTheFirstFive) {
   }
 }
 
-TEST(AddinLifecycleTest, QuitThenDisconnectionCleansUpOnce) {
+// Regression: Outlook 2010 and later fire Quit and end the process without OnDisconnection.
+// The add-in stopped its worker but kept its explorer objects with their toolbars and sinks,
+// the module state's application and the connection's objects until the module's static
+// destructors released them into an Outlook that had gone, and it stored nothing: a login
+// made since the last window closed was lost.
+TEST(AddinLifecycleTest, QuitDoesWhatDisconnectionWouldAndLetsGoOfEveryOutlookObject) {
   CAddinHost host;
   OpenExplorers(host.outlook, 2, 1);
   ASSERT_EQ(host.Connect(), S_OK);
+  const int later = host.outlook.OpenExplorer();
   morvane::CZenletApplication& application = host.Application();
   ASSERT_TRUE(host.hooks.WaitForStarts(1, kRealTimeout));
-  EXPECT_EQ(host.outlook.TimerCount(), 1);
-  EXPECT_TRUE(application.m_runner.IsRunning());
-  EXPECT_EQ(host.outlook.ApplicationSinkCount(), 1);
-  EXPECT_EQ(host.outlook.ExplorersSinkCount(), 1);
+  ASSERT_EQ(application.m_explorers.m_list.size(), 2u);
+  host.LogIn(L"Dana Whitfield");
+  // One placement is kept: the one of the window that lets go last.
+  ASSERT_EQ(application.m_explorers.m_list.back()->m_spCommandBar->SetRowIndex(5), S_OK);
 
   ASSERT_TRUE(host.outlook.FireQuit().Ok());
   EXPECT_EQ(host.outlook.TimerCount(), 0);
-  EXPECT_EQ(application.m_nTimerId, 0u);
   EXPECT_FALSE(application.m_runner.IsRunning());
   EXPECT_TRUE(host.hooks.WaitForEnds(1, kRealTimeout));
   EXPECT_EQ(host.outlook.ApplicationSinkCount(), 0);
   EXPECT_EQ(host.outlook.ExplorersSinkCount(), 0);
-  EXPECT_EQ(application.m_spApplication, nullptr);
-
-  // The second clean-up finds nothing left to unadvise, kill or stop.
-  const auto unadvises = host.outlook.Faults().CallCount("ConnectionPoint.Unadvise");
-  EXPECT_EQ(host.Disconnect(), S_OK);
-  EXPECT_EQ(host.outlook.Faults().CallCount("ConnectionPoint.Unadvise"), unadvises);
-  EXPECT_EQ(host.hooks.Starts(), 1);
-  EXPECT_EQ(host.LogLines("tec", "cln: "), 2);
-  EXPECT_EQ(GetOutlookMajorVersion(), 16);  // kept after disconnection
-
-  // The explorer object is left alone and leaves through its window's Close.
-  ASSERT_EQ(application.m_explorers.m_list.size(), 1u);
-  EXPECT_GT(host.outlook.ExplorerSinkCount(1), 0);
-  ASSERT_TRUE(host.outlook.CloseExplorer(1).Ok());
+  for (const int explorer : {1, later}) {
+    EXPECT_EQ(host.outlook.ExplorerSinkCount(explorer), 0) << explorer;
+    // The bars go with the windows: nothing is deleted from an Outlook that is ending.
+    EXPECT_TRUE(host.outlook.ReadBar(explorer, L"Zenlet").has_value()) << explorer;
+  }
   EXPECT_TRUE(application.m_explorers.m_list.empty());
-  EXPECT_EQ(host.outlook.Explorers()[0].nSinksLeftAtClose, 0);
+  std::shared_ptr<IOutlookApplication> held;
+  EXPECT_EQ(GetOutlookApplication(&held), E_POINTER);
+  const CFBOpts stored = host.Stored();
+  EXPECT_EQ(stored.GetSession().strUserName, L"Dana Whitfield");
+  EXPECT_EQ(stored.m_dwToolbarRowIndex, 5u);
+
+  // The process ends: no Outlook or Office object is left for a static destructor.
+  host.outlook.End();
+  EXPECT_EQ(host.outlook.LiveObjects(), 0);
+  EXPECT_EQ(CanUnloadModuleNow(), S_OK);
+
+  // A disconnection after Quit, as older Outlooks send it, finds nothing left to do.
+  EXPECT_EQ(host.Disconnect(), S_OK);
+  EXPECT_EQ(host.hooks.Starts(), 1);
+  EXPECT_EQ(GetOutlookMajorVersion(), 16);  // kept after disconnection
+}
+
+// Regression: unticking the add-in in the COM Add-ins dialog (OnDisconnection without Quit)
+// left every bar in place with its sinks, frozen but still answering clicks, and ticking it
+// again gave a bar to the active window only.
+TEST(AddinLifecycleTest, SwitchedOffItTakesAwayWhatItMadeAndSwitchedOnEveryWindowGetsOneBar) {
+  CAddinHost host;
+  // Window 1 gets a bar of the add-in's own; window 2 has one named "Zenlet" already, on
+  // which the add-in adds its controls beside one of someone else's.
+  OpenExplorers(host.outlook, 1, 1);
+  ASSERT_EQ(host.Connect(), S_OK);
+  SimBarState found;
+  found.strName = L"Zenlet";
+  SimControlState theirs;
+  theirs.strCaption = L"Someone else's";
+  found.aControls.push_back(theirs);
+  SimExplorerSetup setup;
+  setup.bars = SimDefaultBars();
+  setup.bars->push_back(found);
+  const int second = host.outlook.OpenExplorer(setup);
+  const int third = host.outlook.OpenExplorer();
+  ASSERT_EQ(host.outlook.ReadBar(second, L"Zenlet")->aControls.size(), 5u);
+  host.LogIn(L"Dana Whitfield");
+
+  ASSERT_EQ(host.Disconnect(), S_OK);
+  EXPECT_FALSE(host.outlook.ReadBar(1, L"Zenlet").has_value());
+  EXPECT_FALSE(host.outlook.ReadBar(third, L"Zenlet").has_value());
+  const std::optional<SimBarState> left = host.outlook.ReadBar(second, L"Zenlet");
+  ASSERT_TRUE(left.has_value());
+  ASSERT_EQ(left->aControls.size(), 1u);
+  EXPECT_EQ(left->aControls[0].strCaption, L"Someone else's");
+  for (const int explorer : {1, second, third}) {
+    EXPECT_EQ(host.outlook.ExplorerSinkCount(explorer), 0) << explorer;
+  }
+  EXPECT_TRUE(host.Application().m_explorers.m_list.empty());
+  EXPECT_TRUE(host.module->Client().IsLoggedIn());
+
+  ASSERT_EQ(host.Connect(), S_OK);
+  for (const int explorer : {1, second, third}) {
+    // The window, seven buttons and two combo boxes, once.
+    EXPECT_EQ(host.outlook.ExplorerSinkCount(explorer), 10) << explorer;
+  }
+  // A click is answered once: one About box.
+  const std::size_t boxes = host.outlook.MessageBoxes().size();
+  ASSERT_TRUE(host.outlook.PressButton(third, {L"Zenlet", 3, 6, L""}).Ok());
+  EXPECT_EQ(host.outlook.MessageBoxes().size(), boxes + 1);
 }
 
 TEST(AddinLifecycleTest, ReconnectionKeepsTheVersionAndTheLiveSessionAndRestartsTimerAndRunner) {

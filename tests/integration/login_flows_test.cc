@@ -47,7 +47,9 @@ class LoginFlowsTest : public ::testing::Test {
   CRecordingUserShell& NewShell() {
     m_pShell = std::make_unique<CRecordingUserShell>();
     m_strLastAddress.clear();
+    m_aLoggedInAtBox.clear();
     m_pShell->onMessage = [this](const ShownMessage& message) {
+      m_aLoggedInAtBox.push_back(Client().IsLoggedIn());
       if (message.strText == kLoginWait && m_bUserLogsIn) {
         LogInOnTheLoginPage(Port(), QueryValue(m_strLastAddress, "auth_token"));
       }
@@ -101,6 +103,7 @@ class LoginFlowsTest : public ::testing::Test {
   EmulatedService m_service{kScenario};
   std::unique_ptr<CRecordingUserShell> m_pShell;
   std::string m_strLastAddress;
+  std::vector<bool> m_aLoggedInAtBox;  // whether the client held a session as each box opened
   bool m_bUserLogsIn = true;
   bool m_bUserAllows = true;
 };
@@ -129,6 +132,8 @@ TEST_F(LoginFlowsTest, FailuresOfTheTokenOrTheSessionAreShownAsTheServiceReporte
   }
 }
 
+// A dead session is cleared before its box opens (it used to be cleared once the user had
+// closed the box, which threw away a login made from another window meanwhile).
 TEST_F(LoginFlowsTest, EachFailedPostTellsTheUserAndEndsTheSessionOnlyWhenItIsDead) {
   struct Case {
     int code;
@@ -165,8 +170,30 @@ TEST_F(LoginFlowsTest, EachFailedPostTellsTheUserAndEndsTheSessionOnlyWhenItIsDe
     }
     EXPECT_EQ(boxes[0].second, c.icon);
     EXPECT_EQ(Client().IsLoggedIn(), c.loggedInAfter);
+    EXPECT_EQ(m_aLoggedInAtBox, std::vector<bool>{c.loggedInAfter});
     EXPECT_EQ(CallsOf("facebook.users.setStatus"), 1);  // nothing is retried
   }
+}
+
+// Regression: a logout in another window while the post waited for the permission page left
+// no session for the retry, which the service answered 102, and the user was shown "Code: 102"
+// with advice to check that Zenlet is the latest version.
+TEST_F(LoginFlowsTest, ALogoutWhileThePermissionPageWaitsEndsThePostWithNoRetryAndNoBox) {
+  LogInFirst();
+  const auto user = Shell().onMessage;
+  Shell().onMessage = [&](const ShownMessage& message) {
+    user(message);
+    if (message.strText == kPermissionWait) {
+      Client().ClearSession();  // the other window's logout
+    }
+  };
+
+  EXPECT_FALSE(UpdateStatus(Client(), Shell(), kOwner, std::wstring(L"is leaving")));
+
+  EXPECT_EQ(CallsOf("facebook.users.setStatus"), 1);
+  ASSERT_EQ(Boxes().size(), 2u);
+  EXPECT_EQ(Boxes().back().first, kPermissionWait);
+  EXPECT_FALSE(Client().IsLoggedIn());
 }
 
 }  // namespace

@@ -140,6 +140,17 @@ TEST_F(ToolbarBehaviourTest, ALoginThroughTheBrowserPageShowsTheAccountOnTheTool
   EXPECT_EQ(dropdown.aItems.size(), 7u);
 }
 
+// Guards the refresh recording the status it showed: without it, Enter on the status a
+// refresh put into the box posted it again.
+TEST_F(ToolbarBehaviourTest, EnterOnTheStatusTheRefreshShowedPostsNothing) {
+  m_host.emulator.Service().SetPermission("status_update", true);
+  LogIn();
+  m_host.Refresh();
+  ASSERT_EQ(m_host.Control(kStatusBox).strText, L"is at home");
+  ASSERT_TRUE(m_host.PostStatus(L"is at home").Ok());
+  EXPECT_EQ(m_host.Calls("facebook.users.setStatus"), 0);
+}
+
 TEST_F(ToolbarBehaviourTest, OkBeforeTheBrowserLoginLeavesTheToolbarLoggedOut) {
   m_host.bUserLogsIn = false;
   ASSERT_TRUE(m_host.Press(kLogin).Ok());
@@ -392,6 +403,37 @@ TEST_F(NotificationsDropDownTest, ACheckNowHasTheWorkerFetchTheActivityForTheNex
   m_host.Refresh();
   EXPECT_EQ(m_host.Control(kNotifications).strText, L"New Requests - 7");
   EXPECT_EQ(m_host.NotificationItems().size(), 18u);
+}
+
+// Guards the check asked for after the login command, and adds it to the login that a status
+// post runs first: without it the drop-down said "No Notifications" until the worker's next
+// check, up to 300 s later.
+TEST(LoginCheckTest, ALoginHasTheWorkerCheckAtOnceWhicheverCommandStartedIt) {
+  for (const bool bByPost : {false, true}) {
+    SCOPED_TRACE(bByPost ? "a post after the session died" : "the login item");
+    CAddinOnEmulator host(kBusyWorld);
+    host.outlook.OpenExplorer();
+    host.Connect();
+    host.emulator.Service().SetPermission("status_update", true);
+    ASSERT_TRUE(host.Press(kLogin).Ok());
+    ASSERT_TRUE(host.RunWorkerUntil([&] { return host.Calls("facebook.notifications.get") > 0; }));
+    // The session dies; the next check of the worker's own is 300 s away.
+    host.emulator.Service().ExpireSessions("");
+    host.Poll();
+    ASSERT_FALSE(host.LoggedIn());
+    host.emulator.ClearCalls();
+
+    if (bByPost) {
+      ASSERT_TRUE(host.PostStatus(L"is in").Ok());  // the box still offers itself
+    } else {
+      host.Refresh();
+      ASSERT_TRUE(host.Press(kLogin).Ok());
+    }
+    ASSERT_TRUE(host.LoggedIn());
+    EXPECT_TRUE(host.RunWorkerUntil([&] { return host.Calls("facebook.notifications.get") > 0; }));
+    host.Refresh();
+    EXPECT_EQ(host.Control(kNotifications).strText, L"New Requests - 7");
+  }
 }
 
 // --- the other commands and the button's picture ---------------------------------------------

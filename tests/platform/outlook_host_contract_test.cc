@@ -261,6 +261,38 @@ TEST_P(OutlookHostContractTest, ControlsAppendAnswerTheirOwnInterfaceAndPopupsHa
   EXPECT_EQ(count, 3);  // menu items are not the bar's
 }
 
+TEST_P(OutlookHostContractTest, DeletedControlsAndBarsLeaveTheirWindowAndAnswerNoMore) {
+  Peer().OpenExplorer();
+  std::shared_ptr<ICommandBar> bar = AddBar(1, L"Contract");
+  std::shared_ptr<ICommandBarControl> button = AddControl(*bar, office::kControlButton);
+  std::shared_ptr<ICommandBarControl> popup = AddControl(*bar, office::kControlPopup);
+  ASSERT_EQ(button->SetCaption(L"Gone"), S_OK);
+
+  EXPECT_EQ(button->Delete(), S_OK);
+  std::shared_ptr<ICommandBarControls> controls;
+  ASSERT_EQ(bar->GetControls(&controls), S_OK);
+  std::int32_t count = 0;
+  EXPECT_EQ(controls->GetCount(&count), S_OK);
+  EXPECT_EQ(count, 1);
+  std::shared_ptr<ICommandBarControl> found;
+  EXPECT_EQ(controls->FindControl(L"Gone", &found), S_OK);
+  EXPECT_EQ(found, nullptr);
+  EXPECT_TRUE(FAILED(button->SetCaption(L"Back")));
+
+  // A menu's own bar goes only with its menu; the bar takes every control with it.
+  std::shared_ptr<ICommandBarPopup> asPopup;
+  ASSERT_EQ(popup->QueryPopup(&asPopup), S_OK);
+  std::shared_ptr<ICommandBar> menu;
+  ASSERT_EQ(asPopup->GetCommandBar(&menu), S_OK);
+  EXPECT_TRUE(FAILED(menu->Delete()));
+  EXPECT_EQ(bar->Delete(), S_OK);
+  std::shared_ptr<ICommandBar> lookedUp;
+  EXPECT_EQ(BarsOf(1)->FindBar(L"Contract", &lookedUp), S_OK);
+  EXPECT_EQ(lookedUp, nullptr);
+  EXPECT_TRUE(FAILED(bar->SetVisible(true)));
+  EXPECT_TRUE(FAILED(popup->SetCaption(L"Menu")));
+}
+
 TEST_P(OutlookHostContractTest, PressesClickOnceAndComboBoxesChangeOnEnterAndOnPicking) {
   Peer().OpenExplorer();
   std::shared_ptr<ICommandBar> bar = AddBar(1, L"Contract");

@@ -108,9 +108,11 @@ TEST_F(CEmulatorTest, EachCheckAnswersWithItsErrorInTheServiceShape) {
   oldCallId["sig"] = SignForTest(oldCallId, Client().strSessionSecret);
   expect({"call_id not growing", 103, "Call_id must be greater than previous"}, oldCallId);
 
+  // A session the service never issued comes signed with a secret it cannot know: it is
+  // refused as unknown before the signature is checked.
   ParamMap unknownSession = Client().Signed("facebook.notifications.get");
   unknownSession["session_key"] = "0123456789abcdef01234567-5001";
-  unknownSession["sig"] = SignForTest(unknownSession, Client().strAppSecret);
+  unknownSession["sig"] = SignForTest(unknownSession, "a secret it never issued");
   expect({"unknown session", 102, "Session key invalid or no longer valid"}, unknownSession);
 
   expect(

@@ -311,6 +311,48 @@ TEST(ToolbarTest, ABuildThatFailsPartWayIsCompletedByTheNextActivation) {
   }
 }
 
+// Regression: a menu item whose creation failed was never tried again, because the build
+// counted as complete once the menu existed: that window had no logout item for good.
+TEST(ToolbarTest, AMenuItemThatCouldNotBeAddedIsAddedByTheNextActivation) {
+  CAddinHost host;
+  const int explorer = host.outlook.OpenExplorer();
+  const int other = host.outlook.OpenExplorer();
+  ASSERT_TRUE(host.outlook.ActivateExplorer(explorer).Ok());
+  // Controls are added in this order: button, status box, menu, its six items, drop-down.
+  host.outlook.Faults().Inject("CommandBarControls.Add", E_FAIL, 5);
+  ASSERT_EQ(host.Connect(), S_OK);
+  ASSERT_EQ(host.outlook.ReadBar(explorer, L"Zenlet")->aControls[2].aMenu.size(), 5u);
+
+  ASSERT_TRUE(host.outlook.ActivateExplorer(other).Ok());
+  ASSERT_TRUE(host.outlook.ActivateExplorer(explorer).Ok());
+  host.LogIn(L"Dave Fetterman");
+  host.outlook.FireTimers();
+  const std::vector<SimControlState> menu =
+      host.outlook.ReadBar(explorer, L"Zenlet")->aControls[2].aMenu;
+  ASSERT_EQ(menu.size(), 6u);
+  EXPECT_EQ(menu.back().strCaption, L"Logout from Zenlet (Dave Fetterman)");
+  EXPECT_TRUE(menu.back().bVisible);
+  EXPECT_EQ(host.outlook.ExplorerSinkCount(explorer), 10);
+  EXPECT_TRUE(host.Application().m_explorers.m_list[0]->m_bToolbarBuilt);
+}
+
+// Regression: the logout item kept the name it showed last, so after Ben logged in it read
+// "Logout from Zenlet (Dave Fetterman)" until Ben's own record arrived.
+TEST(ToolbarTest, TheLogoutItemNamesNoOneUntilTheNewAccountsNameIsKnown) {
+  CAddinHost host;
+  const int explorer = host.outlook.OpenExplorer();
+  ASSERT_EQ(host.Connect(), S_OK);
+  const auto logoutCaption = [&] {
+    return host.outlook.ReadBar(explorer, L"Zenlet")->aControls[2].aMenu[1].strCaption;
+  };
+  host.LogIn(L"Dave Fetterman");
+  host.outlook.FireTimers();
+  EXPECT_EQ(logoutCaption(), L"Logout from Zenlet (Dave Fetterman)");
+  host.LogIn(L"");  // the next login, before its record has arrived
+  host.outlook.FireTimers();
+  EXPECT_EQ(logoutCaption(), L"Logout from Zenlet");
+}
+
 // Records the clicks a button event object passes on.
 class CRecordingCallback : public ICBButtonEventCallback {
  public:

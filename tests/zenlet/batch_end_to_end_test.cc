@@ -95,7 +95,16 @@ class CBatchRun {
   // over. Fails the test, listing what came, when none comes within `timeout`.
   json Expect(const std::string& name, const std::function<bool(const json&)>& test = nullptr,
               std::chrono::milliseconds timeout = 20s) {
+    const std::vector<json> events = Until(name, test, timeout);
+    return events.empty() ? json() : events.back();
+  }
+
+  // Every event up to and including the one Expect would give; empty when it does not come.
+  std::vector<json> Until(const std::string& name,
+                          const std::function<bool(const json&)>& test = nullptr,
+                          std::chrono::milliseconds timeout = 20s) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::vector<json> events;
     std::string passed;
     while (std::chrono::steady_clock::now() < deadline) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -104,16 +113,16 @@ class CBatchRun {
       if (!line) {
         break;
       }
-      const json event = json::parse(*line, nullptr, false);
-      EXPECT_TRUE(event.is_object()) << "not a JSON object: " << *line;
-      if (event.value("event", "") == name && (!test || test(event))) {
-        return event;
+      events.push_back(json::parse(*line, nullptr, false));
+      EXPECT_TRUE(events.back().is_object()) << "not a JSON object: " << *line;
+      if (events.back().value("event", "") == name && (!test || test(events.back()))) {
+        return events;
       }
       passed += "\n  " + line->substr(0, 200);
     }
     ADD_FAILURE() << "no " << name << " event came; these did:" << passed << "\nstandard error:\n"
                   << m_program.ErrorOutput(1s);
-    return json();
+    return {};
   }
 
   json ExpectBox(const std::string& textPart) {
@@ -188,10 +197,27 @@ void LogIn(CBatchRun& run, const CStandaloneService& service) {
   EXPECT_EQ(toolbar["facebook_button"]["caption"], "");
 }
 
+// How many events of `events` are named `name`.
+int Count(const std::vector<json>& events, const std::string& name) {
+  int count = 0;
+  for (const json& event : events) {
+    count += event.value("event", "") == name ? 1 : 0;
+  }
+  return count;
+}
+
+// The toolbar event of `explorer` that ends a command named `name`.
+std::function<bool(const json&)> After(const std::string& name, int explorer) {
+  return [name, explorer](const json& toolbar) {
+    return toolbar["cause"] == name && toolbar["explorer"] == explorer;
+  };
+}
+
 class BatchEndToEndTest : public ::testing::Test {
  protected:
-  std::vector<std::string> Args() const {
-    return {"--service", m_service.Url(), "--data-dir", m_data.Path()};
+  std::vector<std::string> Args(std::vector<std::string> more = {}) const {
+    more.insert(more.begin(), {"--service", m_service.Url(), "--data-dir", m_data.Path()});
+    return more;
   }
 
   CTempFolder m_data;
@@ -267,6 +293,146 @@ TEST_F(BatchEndToEndTest, ARestartKeepsTheSessionAndALogoutEndsIt) {
   }
   CBatchRun run(Args());
   EXPECT_FALSE(LoggedIn(run.Expect("toolbar")));
+  run.Quit();
+}
+
+// Regression: a login from a second window while the first one's waited in its box ran a
+// flow of its own; OK in the first window then failed with "Your login attempt failed." and
+// both windows were logged out. Now the second click does nothing while the first waits.
+TEST_F(BatchEndToEndTest, TwoLoginsAtOnceEndLoggedInInBothWindows) {
+  CBatchRun run(Args({"--explorers", "2"}));
+  run.Send({{"cmd", "click"}, {"explorer", 1}, {"id", 2}});
+  run.ExpectBox("In order to use Zenlet");
+  run.Send({{"cmd", "ok"}});
+  const std::string url = run.Expect("open_url")["url"];
+  run.ExpectBox("Please click OK after you have logged into Facebook.");
+  run.Send({{"cmd", "click"}, {"explorer", 2}, {"id", 2}, {"ref", "second"}});
+  const std::vector<json> meanwhile = run.Until(
+      "toolbar", [](const json& toolbar) { return toolbar.value("ref", "") == "second"; });
+  EXPECT_EQ(Count(meanwhile, "message_box"), 0);
+  EXPECT_TRUE(CAutoBrowser(m_service.Port()).Visit(Utf8ToWide(url)));
+  run.Send({{"cmd", "ok"}});
+  EXPECT_TRUE(LoggedIn(run.Expect("toolbar", After("click", 1))));
+
+  run.Send({{"cmd", "timer"}, {"ref", "tick"}});
+  for (const int explorer : {1, 2}) {
+    const json toolbar = run.Expect("toolbar", [explorer](const json& event) {
+      return event.value("ref", "") == "tick" && event["explorer"] == explorer;
+    });
+    EXPECT_EQ(MenuCaption(toolbar, 3), "Logout from Zenlet (Dana Whitfield)") << explorer;
+  }
+  EXPECT_EQ(m_service.Outcomes("facebook.auth.createToken"), (std::vector<int>{0}));
+  EXPECT_EQ(m_service.Outcomes("facebook.auth.getSession"), (std::vector<int>{0}));
+  run.Quit();
+}
+
+// Regression: each window wrote the stored list of remembered statuses from a copy of its
+// own, so after "is testing A" from one window and "is testing B" from another only B was
+// there after a restart.
+TEST_F(BatchEndToEndTest, StatusesPostedFromTwoWindowsAreBothRememberedAfterARestart) {
+  m_service.Control("/_emu/permissions", {{"name", "status_update"}, {"granted", true}});
+  {
+    CBatchRun run(Args({"--explorers", "2"}));
+    LogIn(run, m_service);
+    run.Send({{"cmd", "timer"}});  // the second window shows the login
+    run.Expect("toolbar", After("timer", 2));
+    run.Send({{"cmd", "type"}, {"explorer", 1}, {"text", "is testing A"}});
+    run.Send({{"cmd", "type"}, {"explorer", 2}, {"text", "is testing B"}, {"ref", "B"}});
+    const json second = run.Expect("toolbar", [](const json& toolbar) {
+      return toolbar.value("ref", "") == "B" && toolbar["explorer"] == 2;
+    });
+    EXPECT_EQ(second["status"]["items"][1], "is testing A");
+    run.Quit();
+  }
+  CBatchRun run(Args());
+  const json items = run.Expect("toolbar")["status"]["items"];
+  ASSERT_GE(items.size(), 2u);
+  EXPECT_EQ(items[0], "is testing B");
+  EXPECT_EQ(items[1], "is testing A");
+  run.Quit();
+}
+
+// Regression: the session reached the store only when a window that made its bar closed, or
+// at a logout, so a login followed by a crash (or a kill, or Outlook's fast shut-down) left
+// the next start logged out.
+TEST_F(BatchEndToEndTest, ALoginSurvivesTheProcessBeingKilledRightAfterIt) {
+  {
+    CBatchRun run(Args());
+    LogIn(run, m_service);
+    run.Program().Signal(SIGKILL);
+    run.Program().Wait();
+  }
+  CBatchRun run(Args());
+  EXPECT_TRUE(LoggedIn(run.Expect("toolbar")));
+  run.Quit();
+}
+
+// Regression: the built-in emulator started empty at every start, so the session the store
+// kept was one it did not know: every call was answered 104, the drop-down never filled and
+// a post showed "Code: 104". It now keeps its sessions, permissions and statuses beside the
+// settings.
+TEST_F(BatchEndToEndTest, AfterARestartTheBuiltInServiceStillKnowsTheSession) {
+  const std::vector<std::string> args = {"--data-dir", m_data.Path()};
+  {
+    CBatchRun run(args);
+    run.Send({{"cmd", "click"}, {"explorer", 1}, {"id", 2}});
+    run.ExpectBox("In order to use Zenlet");
+    run.Send({{"cmd", "ok"}});
+    run.ExpectBox("Please click OK after you have logged into Facebook.");
+    run.Send({{"cmd", "ok"}});
+    EXPECT_TRUE(LoggedIn(run.Expect("toolbar", After("click"))));
+    run.Send({{"cmd", "type"}, {"explorer", 1}, {"text", "is trying Zenlet"}});
+    run.ExpectBox("Facebook security policy requires");
+    run.Send({{"cmd", "ok"}});
+    run.ExpectBox("Please click OK after you have allowed Zenlet");
+    run.Send({{"cmd", "ok"}});
+    run.Expect("toolbar", After("type"));
+    run.Quit();
+  }
+  CBatchRun run(args);
+  EXPECT_TRUE(LoggedIn(run.Expect("toolbar")));
+  run.Send({{"cmd", "click"}, {"explorer", 1}, {"id", 4}});
+  const json filled = run.Expect(
+      "toolbar",
+      [](const json& bar) {
+        return bar["notifications"]["text"].get<std::string>().rfind("New Requests - ", 0) == 0;
+      },
+      60s);
+  EXPECT_TRUE(filled["notifications"]["enabled"].get<bool>());
+  run.Send({{"cmd", "type"}, {"explorer", 1}, {"text", "is back"}});
+  EXPECT_EQ(Count(run.Until("toolbar", After("type")), "message_box"), 0);
+  run.Quit();
+}
+
+// Regression: unticking the add-in in the COM Add-ins dialog left every bar in place, frozen
+// but still answering clicks; ticking it again gave only the active window a bar.
+TEST_F(BatchEndToEndTest, DisconnectTakesEveryControlAwayAndConnectGivesEachWindowOneBar) {
+  CBatchRun run(Args({"--explorers", "2"}));
+  run.Send({{"cmd", "disconnect"}});
+  for (const int explorer : {1, 2}) {
+    const json toolbar = run.Expect("toolbar", After("disconnect", explorer));
+    for (const char* part : {"bar", "facebook_button", "status", "menu", "notifications"}) {
+      EXPECT_TRUE(toolbar[part].is_null()) << explorer << " " << part;
+    }
+  }
+  run.Send({{"cmd", "click"}, {"explorer", 1}, {"id", 10}});
+  EXPECT_NE(run.Expect("error")["message"].get<std::string>().find("has no Zenlet bar"),
+            std::string::npos);
+
+  run.Send({{"cmd", "connect"}});
+  for (const int explorer : {1, 2}) {
+    const json toolbar = run.Expect("toolbar", After("connect", explorer));
+    EXPECT_EQ(toolbar["menu"]["items"].size(), 6u) << explorer;
+    EXPECT_FALSE(toolbar["notifications"].is_null()) << explorer;
+  }
+  // One About box for one click: a second one would take the second "ok".
+  run.Send({{"cmd", "click"}, {"explorer", 1}, {"id", 10}});
+  run.Send({{"cmd", "ok"}});
+  run.Send({{"cmd", "ok"}});
+  const std::vector<json> events = run.Until("error");
+  EXPECT_EQ(Count(events, "message_box"), 1);
+  EXPECT_NE(events.back()["message"].get<std::string>().find("no message box is open"),
+            std::string::npos);
   run.Quit();
 }
 

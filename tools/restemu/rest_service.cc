@@ -209,6 +209,10 @@ RestOutcome CRestService::Call(const CRequestParams& params) {
     result.nErrorCode = 3;
   } else if (!secret) {
     result.nErrorCode = 101;
+  } else if (method->bNeedsSession && !session && !params.Get("session_key").empty()) {
+    // Signed with a secret this service never issued, so the signature cannot be checked; a
+    // client that kept a session across a restart of the service hears that it has ended.
+    result.nErrorCode = 102;
   } else if (!outcome.bSignatureValid) {
     result.nErrorCode = 104;
   } else if (params.Get("v") != "1.0") {
@@ -238,6 +242,13 @@ RestOutcome CRestService::Call(const CRequestParams& params) {
     } else {
       result = QueryFql(params);
     }
+  }
+
+  // A session was used (its last call id moved) or a method changed what is kept.
+  if (session || (result.nErrorCode == 0 && method &&
+                  (std::string_view(method->szName) == "facebook.auth.getSession" ||
+                   std::string_view(method->szName) == "facebook.users.setStatus"))) {
+    StateChangedLocked();
   }
 
   outcome.nErrorCode = result.nErrorCode;
@@ -410,17 +421,25 @@ void CRestService::PostToWall(std::int64_t posts) {
 
 bool CRestService::SetStatus(std::string_view uid, const StatusRecord& status) {
   std::lock_guard<std::mutex> lock(m_mutex);
+  PersonRecord* person = FindPersonLocked(uid);
+  if (person == nullptr) {
+    return false;
+  }
+  person->status = status;
+  StateChangedLocked();
+  return true;
+}
+
+PersonRecord* CRestService::FindPersonLocked(std::string_view uid) {
   if (m_user.strUid == uid) {
-    m_user.status = status;
-    return true;
+    return &m_user;
   }
   for (PersonRecord& person : m_aFriends) {
     if (person.strUid == uid) {
-      person.status = status;
-      return true;
+      return &person;
     }
   }
-  return false;
+  return nullptr;
 }
 
 void CRestService::ChangeNotifications(
@@ -441,6 +460,7 @@ void CRestService::SetPermission(std::string_view name, bool granted) {
       m_setPermissions.erase(found);
     }
   }
+  StateChangedLocked();
 }
 
 std::size_t CRestService::ExpireSessions(std::string_view sessionKey) {
@@ -452,6 +472,9 @@ std::size_t CRestService::ExpireSessions(std::string_view sessionKey) {
       entry.second.nExpires = now;
       ++count;
     }
+  }
+  if (count != 0) {
+    StateChangedLocked();
   }
   return count;
 }
@@ -488,4 +511,58 @@ void CRestService::SetToday(std::optional<CalendarDate> today) {
 void CRestService::SetSessionLifetime(std::int64_t seconds) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_nSessionLifetime = seconds;
+}
+
+ServiceState CRestService::SavedState() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return SavedStateLocked();
+}
+
+ServiceState CRestService::SavedStateLocked() const {
+  ServiceState state;
+  for (const auto& [key, session] : m_mapSessions) {
+    state.aSessions.push_back({key, session.strApiKey, session.strUid, session.strSecret,
+                               session.nExpires, session.strLastCallId});
+  }
+  state.aPermissions.assign(m_setPermissions.begin(), m_setPermissions.end());
+  state.aStatuses.emplace_back(m_user.strUid, m_user.status);
+  for (const PersonRecord& person : m_aFriends) {
+    state.aStatuses.emplace_back(person.strUid, person.status);
+  }
+  return state;
+}
+
+void CRestService::RestoreState(const ServiceState& state) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  for (const ServiceState::Session& session : state.aSessions) {
+    if (m_mapApplications.count(session.strApiKey) != 0 && session.strUid == m_user.strUid &&
+        !session.strKey.empty() && !session.strSecret.empty()) {
+      m_mapSessions[session.strKey] =
+          SessionRecord{session.strApiKey, session.strUid, session.strSecret, session.nExpires,
+                        session.strLastCallId};
+    }
+  }
+  // What was granted or revoked since the scenario began holds on.
+  m_setPermissions.clear();
+  for (const std::string& permission : state.aPermissions) {
+    if (IsKnownPermission(permission)) {
+      m_setPermissions.insert(permission);
+    }
+  }
+  for (const auto& [uid, status] : state.aStatuses) {
+    if (PersonRecord* person = FindPersonLocked(uid)) {
+      person->status = status;
+    }
+  }
+}
+
+void CRestService::SetStateObserver(std::function<void(const ServiceState&)> observer) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_stateObserver = std::move(observer);
+}
+
+void CRestService::StateChangedLocked() {
+  if (m_stateObserver) {
+    m_stateObserver(SavedStateLocked());
+  }
 }

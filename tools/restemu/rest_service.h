@@ -1,7 +1,9 @@
 // The REST service: its applications, the user's world, auth tokens, sessions, and the checks
-// every call goes through, in the service's order: a known method (3), the API key (101), the
-// signature (104), the API version (100), then for the methods that need a session the call_id
-// (103), the session key (102) and its expiry (450), and last each method's own rules.
+// every call goes through, in the service's order: a known method (3), the API key (101), a
+// session key it never issued (102, before the signature: a signature made with a secret the
+// service never gave out cannot be checked), the signature (104), the API version (100), then
+// for the methods that need a session the call_id (103), the session key (102) and its expiry
+// (450), and last each method's own rules.
 //
 // Threading: every public operation may be called from any thread; each takes the service's
 // lock for its whole run.
@@ -18,6 +20,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tools/restemu/answer.h"
@@ -44,6 +47,23 @@ struct ServiceSnapshot {
   std::int64_t nNow = 0;
   CalendarDate today;
   std::size_t nLiveSessions = 0;
+};
+
+// What a restart of the service needs to go on where it stopped: the sessions it issued, with
+// the last call id each accepted, the extended permissions granted, and the statuses of the
+// user and the friends.
+struct ServiceState {
+  struct Session {
+    std::string strKey;
+    std::string strApiKey;
+    std::string strUid;
+    std::string strSecret;
+    std::int64_t nExpires = 0;  // Unix seconds; 0: never
+    std::string strLastCallId;  // empty before the first call
+  };
+  std::vector<Session> aSessions;
+  std::vector<std::string> aPermissions;
+  std::vector<std::pair<std::string, StatusRecord>> aStatuses;  // by uid
 };
 
 class CRestService {
@@ -84,6 +104,16 @@ class CRestService {
   void SetToday(std::optional<CalendarDate> today);  // nothing: the local date of "now"
   void SetSessionLifetime(std::int64_t seconds);     // for sessions made from now on
 
+  ServiceState SavedState() const;
+  // Goes on from `state`: its sessions of known applications for the scenario's user, its
+  // known permissions and the statuses of known people; anything else in it is left out.
+  void RestoreState(const ServiceState& state);
+  // Called with the state after each change of it (a session issued or used, a status or a
+  // permission set, sessions expired), on the thread that made the change and under the
+  // service's lock, so the calls come in the order of the changes. It must not call the
+  // service. An empty function stops the calls.
+  void SetStateObserver(std::function<void(const ServiceState&)> observer);
+
  private:
   struct TokenRecord {
     std::string strApiKey;
@@ -103,6 +133,10 @@ class CRestService {
   };
 
   std::int64_t NowLocked() const;
+  ServiceState SavedStateLocked() const;
+  // The user or the friend with that uid; null for no one.
+  PersonRecord* FindPersonLocked(std::string_view uid);
+  void StateChangedLocked();
   CalendarDate TodayLocked() const;
   std::int64_t WallCountLocked() const;
   const std::string* FindSecretLocked(const CRequestParams& params,
@@ -133,4 +167,5 @@ class CRestService {
   std::deque<std::string> m_aTokenOrder;  // oldest first, to bound the pending tokens
   std::map<std::string, SessionRecord, std::less<>> m_mapSessions;
   std::mt19937_64 m_random;
+  std::function<void(const ServiceState&)> m_stateObserver;
 };

@@ -136,8 +136,8 @@ Options:
   --port N               serve the page on port N (default: a free port)
   --service URL          use the REST service at URL (http://host:port/) instead of the
                          built-in emulator
-  --data-dir DIR         keep the settings, their key and the log in DIR (default: the XDG
-                         folders)
+  --data-dir DIR         keep the settings, their key, the log and the built-in emulator's
+                         state in DIR (default: the XDG folders)
   --explorers N          explorer windows open at start (default 1, at most 16)
   --outlook-version TEXT the version Outlook reports (default 16.0.0.4266)
   --batch                read commands from standard input and write events to standard
@@ -164,6 +164,8 @@ Commands (JSON objects; explorers are numbered from 1 in the order they opened):
   {"cmd":"close","explorer":N}            close explorer N
   {"cmd":"ok"}                            answer the message box on top with OK
   {"cmd":"quit"}                          quit Outlook
+  {"cmd":"disconnect"}, {"cmd":"connect"}  switch the add-in off or on again, as the tick box
+                                          of Outlook's COM Add-ins dialog does
 
 Any command may carry "ref": a value of yours that the events ending it carry back.
 Events: ready, explorers, toolbar, message_box, message_box_closed, open_url, mail, cursor,

@@ -176,6 +176,12 @@ std::string CDriver::Act(const DriverCommand& command) {
     case CommandKind::kQuit:
       m_outlook.Quit();
       break;
+    case CommandKind::kDisconnect:
+    case CommandKind::kConnect: {
+      const std::function<std::string()>& tick =
+          command.kind == CommandKind::kConnect ? m_settings.connect : m_settings.disconnect;
+      return tick ? tick() : std::string("this Outlook has no COM Add-ins dialog");
+    }
   }
   return result.Ok() ? std::string() : result.strError;
 }

@@ -40,6 +40,11 @@ class CDriver : public ISimObserver {
     std::function<void(const std::wstring&)> browser;
     // Whether the add-in's client holds a session; read on the main thread.
     std::function<bool()> isLoggedIn;
+    // The COM Add-ins dialog's tick box, on the main thread: switch the add-in off (an
+    // OnDisconnection without Quit) or on again (an OnConnection while Outlook runs). Each
+    // returns why it could not, or an empty text. May be empty: the commands then fail.
+    std::function<std::string()> disconnect;
+    std::function<std::string()> connect;
   };
 
   // Observes `outlook` until destroyed.

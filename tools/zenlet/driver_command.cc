@@ -28,6 +28,8 @@ constexpr CommandShape kShapes[] = {
     {CommandKind::kClose, "close", true, nullptr},
     {CommandKind::kOk, "ok", false, nullptr},
     {CommandKind::kQuit, "quit", false, nullptr},
+    {CommandKind::kDisconnect, "disconnect", false, nullptr},
+    {CommandKind::kConnect, "connect", false, nullptr},
 };
 
 nlohmann::ordered_json CopyRef(const nlohmann::json& ref) {

@@ -22,6 +22,8 @@ enum class CommandKind {
   kClose,        // close an explorer
   kOk,           // answer the message box on top
   kQuit,         // quit Outlook
+  kDisconnect,   // untick the add-in in Outlook's COM Add-ins dialog
+  kConnect,      // tick it again
 };
 
 struct DriverCommand {

@@ -18,12 +18,14 @@
 #include "addin/addin_module.h"
 #include "common/deployment.h"
 #include "common/text.h"
+#include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/terminal_user_shell.h"
 #include "platform/sim/sim_outlook.h"
 #include "platform/sim/sim_platform.h"
 #include "tools/restemu/rest_emulator.h"
 #include "tools/restemu/scenario.h"
+#include "tools/restemu/service_state.h"
 #include "tools/zenlet/auto_browser.h"
 #include "tools/zenlet/batch_transport.h"
 #include "tools/zenlet/command_line.h"
@@ -34,9 +36,39 @@
 
 namespace {
 
-// IDTExtensibility2's modes: loaded as Outlook starts, unloaded as it shuts down.
+// IDTExtensibility2's modes: loaded as Outlook starts or later from the COM Add-ins dialog,
+// unloaded as Outlook shuts down or from that dialog.
 constexpr std::int32_t kConnectAtStartup = 1;      // ext_cm_Startup
+constexpr std::int32_t kConnectAfterStartup = 0;   // ext_cm_AfterStartup
 constexpr std::int32_t kDisconnectAtShutdown = 0;  // ext_dm_HostShutdown
+constexpr std::int32_t kDisconnectByUser = 1;      // ext_dm_UserClosed
+
+// The built-in emulator keeps its state beside the settings, so the session that the store
+// keeps across a restart is one it still knows. A file that cannot be read is set aside and
+// the emulator starts from its scenario.
+void KeepEmulatorState(CRestService& service) {
+  const std::string folder = UserSettingsFolder();
+  if (folder.empty()) {
+    return;
+  }
+  const CServiceStateFile file(folder + "/emulator-state.json");
+  std::string problem;
+  if (const std::optional<ServiceState> saved = file.Load(&problem)) {
+    service.RestoreState(*saved);
+  } else if (!problem.empty()) {
+    std::fprintf(stderr,
+                 "zenlet: the built-in emulator's state cannot be read (%s); it starts "
+                 "from the demo scenario\n",
+                 problem.c_str());
+  }
+  service.SetStateObserver([file, bTold = false](const ServiceState& state) mutable {
+    if (!file.Save(state) && !bTold) {
+      bTold = true;
+      std::fprintf(stderr, "zenlet: the built-in emulator's state cannot be written to %s\n",
+                   file.Path().c_str());
+    }
+  });
+}
 
 int Refuse(const std::string& problem) {
   std::fprintf(stderr, "zenlet: %s\n", problem.c_str());
@@ -119,6 +151,7 @@ int Run(const ProgramOptions& options) {
   if (options.strServiceUrl.empty()) {
     pEmulator = std::make_unique<CRestEmulator>(
         ParseScenario(DemoScenarioText(), static_cast<std::int64_t>(std::time(nullptr))));
+    KeepEmulatorState(pEmulator->Service());
     servicePort = pEmulator->Start(0);
     serviceHost = "127.0.0.1";
   }
@@ -153,6 +186,24 @@ int Run(const ProgramOptions& options) {
     };
   }
   settings.isLoggedIn = [&module] { return module.Client().IsLoggedIn(); };
+  bool bConnected = true;
+  settings.disconnect = [&]() -> std::string {
+    if (!bConnected) {
+      return "the add-in is switched off already";
+    }
+    bConnected = false;
+    connect.OnDisconnection(kDisconnectByUser, nullptr);
+    return std::string();
+  };
+  settings.connect = [&]() -> std::string {
+    if (bConnected) {
+      return "the add-in is switched on already";
+    }
+    bConnected = true;
+    connect.OnConnection(outlook.ApplicationArgument(), kConnectAfterStartup,
+                         outlook.AddInInstanceArgument(), nullptr);
+    return std::string();
+  };
   CDriver driver(outlook, hub, std::move(settings));
 
   connect.OnConnection(outlook.ApplicationArgument(), kConnectAtStartup,
