@@ -29,14 +29,35 @@
 #include "tools/zenlet/command_line.h"
 #include "tools/zenlet/driver.h"
 #include "tools/zenlet/event_hub.h"
+#include "tools/zenlet/outlook_session.h"
 #include "tools/zenlet/page_server.h"
 #include "tools/zenlet/startup.h"
 
 namespace {
 
-// IDTExtensibility2's modes: loaded as Outlook starts, unloaded as it shuts down.
-constexpr std::int32_t kConnectAtStartup = 1;      // ext_cm_Startup
-constexpr std::int32_t kDisconnectAtShutdown = 0;  // ext_dm_HostShutdown
+// The add-in linked into the program, its module on the Linux adapters and the simulation's
+// user shell, window system and clipboard.
+class CLinkedAddin : public IAddinBinding {
+ public:
+  CLinkedAddin(CSimOutlook& outlook, const Platform& platform, const DeploymentConfig& deployment)
+      : m_outlook(outlook), m_module(platform, deployment), m_connect(m_module.CreateConnect()) {}
+
+  void ConnectAtStartup() override {
+    m_connect.OnConnection(m_outlook.ApplicationArgument(), kConnectAtStartup,
+                           m_outlook.AddInInstanceArgument(), nullptr);
+    m_connect.OnStartupComplete(nullptr);
+  }
+  void ShutDown() override {
+    m_connect.OnBeginShutdown(nullptr);
+    m_connect.OnDisconnection(kDisconnectAtShutdown, nullptr);
+  }
+  bool IsLoggedIn() override { return m_module.Client().IsLoggedIn(); }
+
+ private:
+  CSimOutlook& m_outlook;
+  CAddinModule m_module;
+  CConnect m_connect;
+};
 
 int Refuse(const std::string& problem) {
   std::fprintf(stderr, "zenlet: %s\n", problem.c_str());
@@ -131,14 +152,7 @@ int Run(const ProgramOptions& options) {
   outlookOptions.strVersion = Utf8ToWide(options.strOutlookVersion);
   CSimOutlook outlook(*platform.pClock, outlookOptions);
   WireSimulatedHost(outlook, &platform);
-  // Outlook starts with one window; the others open as the user opens them, so that each
-  // reaches the add-in as a new explorer (at connection it takes only the active one).
-  if (options.nExplorers > 0) {
-    outlook.OpenExplorer();
-  }
-
-  CAddinModule module(platform, ServiceDeployment(serviceHost, servicePort));
-  CConnect connect = module.CreateConnect();
+  CLinkedAddin addin(outlook, platform, ServiceDeployment(serviceHost, servicePort));
 
   CDriver::Settings settings;
   settings.ready = {{"version", kProductVersion},
@@ -152,17 +166,9 @@ int Run(const ProgramOptions& options) {
       browser.Visit(address);
     };
   }
-  settings.isLoggedIn = [&module] { return module.Client().IsLoggedIn(); };
+  settings.isLoggedIn = [&addin] { return addin.IsLoggedIn(); };
   CDriver driver(outlook, hub, std::move(settings));
-
-  connect.OnConnection(outlook.ApplicationArgument(), kConnectAtStartup,
-                       outlook.AddInInstanceArgument(), nullptr);
-  connect.OnStartupComplete(nullptr);
-  outlook.FireStartup();
-  for (int i = 1; i < options.nExplorers; ++i) {
-    outlook.OpenExplorer();
-  }
-  driver.Start();
+  StartOutlookSession(outlook, addin, driver, options.nExplorers);
   pDriver = &driver;
 
   std::unique_ptr<CBatchTransport> pBatch;
@@ -192,10 +198,7 @@ int Run(const ProgramOptions& options) {
     CSignalWatch signals(driver);
     outlook.Run();
     pDriver = nullptr;
-    driver.CloseOutlook();
-    connect.OnBeginShutdown(nullptr);
-    connect.OnDisconnection(kDisconnectAtShutdown, nullptr);
-    driver.SayBye();
+    EndOutlookSession(addin, driver);
   }
   if (pBatch) {
     pBatch->Stop();
