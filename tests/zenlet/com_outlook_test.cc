@@ -161,7 +161,8 @@ std::function<bool(const json&)> Ending(const std::string& ref) {
 }
 
 // The first session: a login through the browser, a status post through the permission
-// page, a check and the drop-down it fills, a pick, a second window, Quit.
+// page, a check and the drop-down it fills, a pick, the refresh timer, a second window and
+// back to the first, Quit.
 void FirstSession(CSession& session) {
   CBatchRun& run = session.Run();
   run.Expect("toolbar", After("start"), 120s);
@@ -187,9 +188,15 @@ void FirstSession(CSession& session) {
   run.Expect("toolbar", Ending("checked"));
   run.Send(Command("pick", "pick", {{"explorer", 1}, {"index", 2}}));
   run.ExpectAll({{"open_url", nullptr}, {"toolbar", Ending("pick")}});
+  run.Send(Command("timer", "tick"));
+  run.Expect("toolbar", Ending("tick"));
   run.Send(Command("new_explorer", "second"));
   run.Expect("toolbar", [](const json& bar) {
     return bar.value("ref", "") == "second" && bar["explorer"] == 2;
+  });
+  run.Send(Command("activate", "first-again", {{"explorer", 1}}));
+  run.Expect("toolbar", [](const json& bar) {
+    return bar.value("ref", "") == "first-again" && bar["explorer"] == 2;
   });
   run.Send(Command("quit", "quit"));
   run.Expect("bye", nullptr, 60s);
@@ -211,7 +218,8 @@ void SecondSession(CSession& session) {
 // the first), as text. The drop-down is left out where the worker's first check may or may
 // not have come yet, which depends on the speed of the run.
 std::map<std::string, std::vector<std::string>> Toolbars(const CBatchRun& run) {
-  const std::vector<std::string> settled = {"start", "checked", "pick", "second", "logout"};
+  const std::vector<std::string> settled = {"start",  "checked",     "pick",  "tick",
+                                            "second", "first-again", "logout"};
   std::map<std::string, std::vector<std::string>> toolbars;
   for (json event : run.Seen()) {
     if (event["event"] != "toolbar" || event["cause"] == "timer") {
