@@ -1,6 +1,9 @@
 # Windows programs of a cross build run under Wine: tests, test discovery and the installer
 # checks all go through one wrapper with the build's own Wine prefix.
-find_program(ZENLET_WINE NAMES wine wine-stable REQUIRED)
+# The 64-bit loader by name where the distribution keeps it off PATH (Debian): `wine` picks the
+# 32-bit loader whenever wine32 is installed, which cannot load a 64-bit program.
+find_program(ZENLET_WINE NAMES wine64 wine wine-stable PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH
+             REQUIRED)
 set(ZENLET_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Wine prefix of this build's tests")
 configure_file("${PROJECT_SOURCE_DIR}/tools/wine/run-under-wine.sh.in"
                "${CMAKE_BINARY_DIR}/run-under-wine" @ONLY

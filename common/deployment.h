@@ -21,6 +21,10 @@ struct DeploymentConfig {
 // The configuration this build was made with.
 const DeploymentConfig& GetDeploymentConfig();
 
+// This build's configuration with the service and its pages at http://host:port/ (an
+// emulator on loopback, for the zenlet program and the tests).
+DeploymentConfig ServiceDeployment(const std::string& host, int port);
+
 // Fixed facts about the product itself.
 inline constexpr const char* kProductVersion = "0.1.0.32";
 inline constexpr const char* kProductEdition = "Alpha Version";

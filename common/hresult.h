@@ -44,6 +44,11 @@ inline HRESULT HRESULT_FROM_WIN32(std::uint32_t error) {
 }
 #endif
 
+// A status code as log lines write it ("0x%lx"): its 32 bits, never sign-extended.
+inline unsigned long HResultForLog(HRESULT hr) {
+  return static_cast<unsigned long>(static_cast<std::uint32_t>(hr));
+}
+
 // Out of memory and broken invariants are raised as exceptions carrying an HRESULT; every
 // COM entry point turns them back into a status code.
 class CHResultError : public std::runtime_error {

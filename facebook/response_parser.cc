@@ -16,10 +16,6 @@ namespace {
 
 constexpr const wchar_t* kErrorRoot = L"error_response";
 
-unsigned long HResultForLog(HRESULT hr) {
-  return static_cast<unsigned long>(static_cast<std::uint32_t>(hr));
-}
-
 // Whether `text` is UTF-8 throughout, without overlong forms, surrogates or values beyond
 // U+10FFFF.
 bool IsValidUtf8(std::string_view text) {

@@ -139,14 +139,20 @@ bool CButtonImages::UsesPictureWay(std::int32_t officeVersion) {
 
 HRESULT CButtonImages::SetButtonImage(ICommandBarButton& button, std::int32_t officeVersion,
                                       unsigned bitmapId, OleColour keyColour) {
-  if (!UsesPictureWay(officeVersion)) {
-    return SetByClipboard(button, bitmapId, keyColour);
-  }
   PixelImage face;
   if (!LoadBitmap(bitmapId, &face)) {
     return E_FAIL;
   }
-  return SetByPicture(button, face, keyColour);
+  if (!UsesPictureWay(officeVersion)) {
+    return SetByClipboard(button, face, keyColour);
+  }
+  const HRESULT hr = SetByPicture(button, face, keyColour);
+  if (SUCCEEDED(hr) || m_pClipboard == nullptr) {
+    return hr;
+  }
+  // An Office that refuses the pictures still pastes a face from the clipboard.
+  m_log.error("sbi: picture failed. 0x%lx", HResultForLog(hr));
+  return SetByClipboard(button, face, keyColour);
 }
 
 bool CButtonImages::LoadBitmap(unsigned bitmapId, PixelImage* face) {
@@ -161,11 +167,11 @@ bool CButtonImages::LoadBitmap(unsigned bitmapId, PixelImage* face) {
 HRESULT CButtonImages::SetByPicture(ICommandBarButton& button, const PixelImage& face,
                                     OleColour keyColour) {
   // The face is opaque true colour, so laid over the key colour it stays as it is.
-  button.SetPicture(face);
-  return button.SetMask(MakePictureMask(face, keyColour));
+  const HRESULT hr = button.SetPicture(face);
+  return FAILED(hr) ? hr : button.SetMask(MakePictureMask(face, keyColour));
 }
 
-HRESULT CButtonImages::SetByClipboard(ICommandBarButton& button, unsigned bitmapId,
+HRESULT CButtonImages::SetByClipboard(ICommandBarButton& button, const PixelImage& face,
                                       OleColour keyColour) {
   IClipboard& clipboard = *m_pClipboard;
   CClipboardSnapshot snapshot;
@@ -176,10 +182,6 @@ HRESULT CButtonImages::SetByClipboard(ICommandBarButton& button, unsigned bitmap
     return kClipboardCantOpen;
   }
 
-  PixelImage face;
-  if (!LoadBitmap(bitmapId, &face)) {
-    return E_FAIL;
-  }
   std::uint32_t key = 0;
   const HRESULT translated = TranslateOleColour(keyColour, &key);
   if (FAILED(translated)) {

@@ -51,8 +51,9 @@ class CButtonImages {
   CButtonImages(IWindowSystem& windows, IClipboard* clipboard, CLogger& log);
 
   // Gives `button` the face of bitmap `bitmapId` with `keyColour` transparent, the way
-  // this system and `officeVersion` (Outlook's major version) allow. The status of the
-  // last property call, or of the paste; E_FAIL for a bitmap the module lacks or cannot
+  // this system and `officeVersion` (Outlook's major version) allow; when Office refuses
+  // the picture or its mask, the face is pasted from the clipboard instead. The status of
+  // the last property call, or of the paste; E_FAIL for a bitmap the module lacks or cannot
   // read. The user's clipboard is put back on every path; when it cannot be saved first, it
   // is left alone and the button gets no picture (CLIPBRD_E_CANT_OPEN).
   HRESULT SetButtonImage(ICommandBarButton& button, std::int32_t officeVersion, unsigned bitmapId,
@@ -67,7 +68,7 @@ class CButtonImages {
  private:
   bool LoadBitmap(unsigned bitmapId, PixelImage* face);
   HRESULT SetByPicture(ICommandBarButton& button, const PixelImage& face, OleColour keyColour);
-  HRESULT SetByClipboard(ICommandBarButton& button, unsigned bitmapId, OleColour keyColour);
+  HRESULT SetByClipboard(ICommandBarButton& button, const PixelImage& face, OleColour keyColour);
   // Office's own format names, read from what CopyFace puts on the clipboard.
   void DiscoverFormats(ICommandBarButton& button, IClipboard& clipboard);
 

@@ -160,3 +160,35 @@ bool CSimClipboard::ReplaceAll(
   m_entries = entries;
   return true;
 }
+
+bool CopyClipboardContents(IClipboard& from, IClipboard& to) {
+  struct Entry {
+    std::uint32_t nFormat;
+    std::wstring strName;
+    std::vector<std::uint8_t> aData;
+  };
+  std::vector<Entry> entries;
+  if (!from.Open()) {
+    return false;
+  }
+  for (const std::uint32_t format : from.Formats()) {
+    Entry entry{format, format >= kFirstRegisteredFormat ? from.FormatName(format) : L"", {}};
+    if (from.GetData(format, &entry.aData) && !entry.aData.empty()) {
+      entries.push_back(std::move(entry));
+    }
+  }
+  from.Close();
+  if (!to.Open()) {
+    return false;
+  }
+  to.Empty();
+  for (const Entry& entry : entries) {
+    const std::uint32_t format =
+        entry.strName.empty() ? entry.nFormat : to.RegisterFormat(entry.strName);
+    if (format != 0) {
+      to.SetData(format, entry.aData);
+    }
+  }
+  to.Close();
+  return true;
+}

@@ -52,3 +52,9 @@ class CSimClipboard : public IClipboard {
   std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> m_entries;  // in set order
   std::vector<std::wstring> m_aNames;                                          // format 0xC000 + i
 };
+
+// Puts everything on `from` onto `to` in place of what `to` held, registered formats by their
+// names, as when the simulated Office reads a real system's clipboard or writes to it. Blocks
+// without bytes (bitmap handles) are left out. False when either could not be opened, which
+// leaves `to` as it was.
+bool CopyClipboardContents(IClipboard& from, IClipboard& to);

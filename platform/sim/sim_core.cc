@@ -40,6 +40,7 @@ CSimCore::CSimCore(IClock& clock, const SimOutlookOptions& options)
       m_clipboard(m_loop, m_faults),
       m_shell(*this),
       m_windows(*this, options.osVersion),
+      m_pSystemWindows(options.pSystemWindows),
       m_strVersion(options.strVersion) {
   for (std::int32_t folder : kDefaultFolders) {
     m_folderItems[folder] = 0;
@@ -65,6 +66,9 @@ void CSimCore::ShutDown() {
   // Break the cycles between the core and its objects; what the add-in still holds stays
   // allocated and answers as disconnected.
   for (const auto& explorer : m_aExplorers) {
+    if (explorer->GetState() != CSimExplorer::State::kClosed) {
+      ReleaseExplorerWindow(explorer->Window());
+    }
     explorer->Destroy();
   }
   m_aExplorers.clear();
@@ -86,6 +90,17 @@ void CSimCore::ShutDown() {
 WindowHandle CSimCore::NewWindowHandle() {
   m_nLastWindow += 0x10;
   return m_nLastWindow;
+}
+
+WindowHandle CSimCore::NewExplorerWindow(int number) {
+  return m_pSystemWindows != nullptr ? m_pSystemWindows->CreateExplorerWindow(number)
+                                     : NewWindowHandle();
+}
+
+void CSimCore::ReleaseExplorerWindow(WindowHandle window) {
+  if (m_pSystemWindows != nullptr && window != 0) {
+    m_pSystemWindows->DestroyExplorerWindow(window);
+  }
 }
 
 std::shared_ptr<CSimExplorer> CSimCore::ExplorerAt(int number) const {
@@ -179,6 +194,60 @@ CSimCore::OpenBox* CSimCore::FindOpenBox(int id) {
   return nullptr;
 }
 
+int CSimCore::OpenMessageBox(SimMessageBox box, std::function<void(int)> close) {
+  box.nId = ++m_nLastBox;
+  box.nExplorer = ExplorerOfWindow(box.owner);
+  OpenBox open;
+  open.box = box;
+  open.close = std::move(close);
+  open.activeBefore = m_activeWindow;
+  m_aOpenBoxes.push_back(std::move(open));
+  m_aBoxes.push_back(box);
+  m_activeWindow = box.window;
+  Notify([&](ISimObserver& observer) { observer.OnMessageBoxShown(box); });
+
+  if (!m_policy) {
+    Answer(box.nId, kMessageAnswerOk);
+  } else if (*m_policy) {
+    const SimMessageBoxPolicy policy = *m_policy;
+    if (const std::optional<int> answer = policy(box)) {
+      Answer(box.nId, *answer);
+    }
+  }
+  return box.nId;
+}
+
+void CSimCore::Answer(int id, int answer) {
+  OpenBox* open = FindOpenBox(id);
+  if (open == nullptr || open->bAnswered) {
+    return;
+  }
+  open->bAnswered = true;
+  open->nAnswer = answer;
+  if (open->close) {
+    const std::function<void(int)> close = open->close;
+    close(answer);
+  }
+}
+
+void CSimCore::CloseMessageBox(int id, int answer) {
+  auto it = std::find_if(m_aOpenBoxes.begin(), m_aOpenBoxes.end(),
+                         [&](const OpenBox& open) { return open.box.nId == id; });
+  if (it == m_aOpenBoxes.end()) {
+    return;
+  }
+  const SimMessageBox box = it->box;
+  const WindowHandle activeBefore = it->activeBefore;
+  if (it->bAnswered) {
+    answer = it->nAnswer;
+  }
+  m_aOpenBoxes.erase(it);
+  if (m_activeWindow == box.window) {
+    m_activeWindow = box.owner != 0 ? box.owner : activeBefore;
+  }
+  Notify([&](ISimObserver& observer) { observer.OnMessageBoxClosed(box, answer); });
+}
+
 // --- user shell --------------------------------------------------------------------------------
 
 int CSimUserShell::ShowMessage(WindowHandle owner, const std::wstring& text,
@@ -192,47 +261,19 @@ int CSimUserShell::ShowMessage(WindowHandle owner, const std::wstring& text,
   const std::shared_ptr<CSimCore> keepAlive = core.shared_from_this();
 
   SimMessageBox box;
-  box.nId = ++core.m_nLastBox;
-  box.nExplorer = core.ExplorerOfWindow(owner);
   box.owner = owner;
   box.window = core.NewWindowHandle();
   box.strTitle = title;
   box.strText = text;
   box.nStyle = style;
-  core.m_aOpenBoxes.push_back({box});
-  core.m_aBoxes.push_back(box);
-  const WindowHandle activeBefore = core.m_activeWindow;
-  core.m_activeWindow = box.window;
-  core.Notify([&](ISimObserver& observer) { observer.OnMessageBoxShown(box); });
-
-  if (!core.m_policy) {
-    core.FindOpenBox(box.nId)->bAnswered = true;
-    core.FindOpenBox(box.nId)->nAnswer = kMessageAnswerOk;
-  } else if (*core.m_policy) {
-    const SimMessageBoxPolicy policy = *core.m_policy;
-    const std::optional<int> answer = policy(box);
-    CSimCore::OpenBox* open = core.FindOpenBox(box.nId);
-    if (answer && open != nullptr) {
-      open->bAnswered = true;
-      open->nAnswer = *answer;
-    }
-  }
+  const int id = core.OpenMessageBox(box, nullptr);
   core.m_loop.RunUntil([&] {
-    const CSimCore::OpenBox* open = core.FindOpenBox(box.nId);
+    const CSimCore::OpenBox* open = core.FindOpenBox(id);
     return open == nullptr || open->bAnswered;
   });
-
-  int answer = 0;  // closed without an answer: Outlook is quitting
-  auto it = std::find_if(core.m_aOpenBoxes.begin(), core.m_aOpenBoxes.end(),
-                         [&](const CSimCore::OpenBox& open) { return open.box.nId == box.nId; });
-  if (it != core.m_aOpenBoxes.end()) {
-    answer = it->bAnswered ? it->nAnswer : 0;
-    core.m_aOpenBoxes.erase(it);
-  }
-  if (core.m_activeWindow == box.window) {
-    core.m_activeWindow = owner != 0 ? owner : activeBefore;
-  }
-  core.Notify([&](ISimObserver& observer) { observer.OnMessageBoxClosed(box, answer); });
+  const CSimCore::OpenBox* open = core.FindOpenBox(id);
+  const int answer = open != nullptr && open->bAnswered ? open->nAnswer : 0;  // 0: quitting
+  core.CloseMessageBox(id, answer);
   return answer;
 }
 

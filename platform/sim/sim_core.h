@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -74,6 +75,10 @@ class CSimCore : public std::enable_shared_from_this<CSimCore> {
   bool IsShutDown() const { return m_bShutDown; }
 
   WindowHandle NewWindowHandle();
+  // Explorer `number`'s window: the system's when there is a system window system, else a
+  // number of the simulation's. 0 when the system could make none.
+  WindowHandle NewExplorerWindow(int number);
+  void ReleaseExplorerWindow(WindowHandle window);
 
   // --- windows ---
   std::shared_ptr<CSimExplorer> ExplorerAt(int number) const;  // null when none
@@ -93,8 +98,17 @@ class CSimCore : public std::enable_shared_from_this<CSimCore> {
     SimMessageBox box;
     bool bAnswered = false;
     int nAnswer = 0;
+    std::function<void(int)> close;  // a system box: ends it with the answer
+    WindowHandle activeBefore = 0;
   };
   OpenBox* FindOpenBox(int id);
+  // Opens `box` (numbered here) and tells the observers; then the policy may answer it.
+  // Returns its number.
+  int OpenMessageBox(SimMessageBox box, std::function<void(int)> close);
+  // Records the answer of an open box, and ends it when it is the system's.
+  void Answer(int id, int answer);
+  // The box has gone: it leaves the open boxes and the observers hear of it.
+  void CloseMessageBox(int id, int answer);
 
   template <class Call>
   void Notify(Call&& call) {
@@ -118,6 +132,7 @@ class CSimCore : public std::enable_shared_from_this<CSimCore> {
   CSimClipboard m_clipboard;
   CSimUserShell m_shell;
   CSimWindowSystem m_windows;
+  ISimSystemWindows* const m_pSystemWindows;
 
   // Outlook's state.
   std::wstring m_strVersion;

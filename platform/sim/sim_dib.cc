@@ -1,6 +1,7 @@
 #include "platform/sim/sim_dib.h"
 
 #include <cstddef>
+#include <utility>
 
 namespace {
 
@@ -36,6 +37,10 @@ std::vector<std::uint8_t> NewDib(std::int32_t width, std::int32_t height, std::u
   Put16(&dib, 14, bits);
   Put32(&dib, 20, static_cast<std::uint32_t>(*rowBytes * h));
   return dib;
+}
+
+std::uint16_t Get16(const std::vector<std::uint8_t>& in, std::size_t at) {
+  return static_cast<std::uint16_t>(in[at] | in[at + 1] << 8);
 }
 
 std::uint32_t PixelAt(const PixelImage& image, std::int32_t x, std::int32_t y) {
@@ -86,5 +91,47 @@ bool ReadDibSize(const std::vector<std::uint8_t>& dib, std::int32_t* width, std:
   *width = static_cast<std::int32_t>(Get32(dib, 4));
   const auto rows = static_cast<std::int32_t>(Get32(dib, 8));
   *height = rows < 0 ? -rows : rows;  // negative heights run top-down
+  return true;
+}
+
+bool DecodeDib(const std::vector<std::uint8_t>& dib, PixelImage* image) {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  if (!ReadDibSize(dib, &width, &height) || width <= 0 || height <= 0 || width > 4096 ||
+      height > 4096 || Get32(dib, 16) != 0) {  // BI_RGB only
+    return false;
+  }
+  const std::uint32_t bits = Get16(dib, 14);
+  if (bits != 1 && bits != 24 && bits != 32) {
+    return false;
+  }
+  const bool topDown = static_cast<std::int32_t>(Get32(dib, 8)) < 0;
+  const std::size_t colours = bits == 1 ? (Get32(dib, 32) != 0 ? Get32(dib, 32) : 2) : 0;
+  const std::size_t table = Get32(dib, 0);
+  const std::size_t rowBytes = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
+  const std::size_t pixels = table + colours * 4;
+  if (colours > 2 || dib.size() < pixels + rowBytes * static_cast<std::size_t>(height)) {
+    return false;
+  }
+  PixelImage decoded;
+  decoded.nWidth = width;
+  decoded.nHeight = height;
+  decoded.aPixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  for (std::int32_t y = 0; y < height; ++y) {
+    const std::size_t row =
+        pixels + rowBytes * static_cast<std::size_t>(topDown ? y : height - 1 - y);
+    for (std::int32_t x = 0; x < width; ++x) {
+      const auto column = static_cast<std::size_t>(x);
+      if (bits == 1) {
+        const std::size_t index = dib[row + column / 8] >> (7 - column % 8) & 1;
+        decoded.aPixels.push_back(index < colours ? Get32(dib, table + index * 4) & 0xFFFFFF : 0);
+      } else {
+        const std::size_t at = row + column * (bits / 8);
+        decoded.aPixels.push_back(static_cast<std::uint32_t>(dib[at + 2]) << 16 |
+                                  static_cast<std::uint32_t>(dib[at + 1]) << 8 | dib[at]);
+      }
+    }
+  }
+  *image = std::move(decoded);
   return true;
 }

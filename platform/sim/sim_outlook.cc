@@ -288,7 +288,11 @@ void CSimOutlook::Quit() {
   m_spCore->m_loop.Quit();
 }
 int CSimOutlook::FireTimers() {
-  return m_spCore->m_loop.FireTimersNow();
+  int fired = m_spCore->m_loop.FireTimersNow();
+  if (ISimSystemWindows* system = m_spCore->m_pSystemWindows; system != nullptr && IsMainThread()) {
+    fired += system->FireThreadTimers();
+  }
+  return fired;
 }
 int CSimOutlook::TimerCount() const {
   return m_spCore->m_loop.TimerCount();
@@ -337,8 +341,12 @@ int CSimOutlook::OpenExplorer(const SimExplorerSetup& setup) {
     return 0;
   }
   const int number = static_cast<int>(core.m_aExplorers.size()) + 1;
+  const WindowHandle window = core.NewExplorerWindow(number);
+  if (window == 0) {
+    return 0;
+  }
   auto explorer = std::make_shared<CSimExplorer>(
-      m_spCore, number, core.NewWindowHandle(), setup.bars ? *setup.bars : core.BarsForNewWindow());
+      m_spCore, number, window, setup.bars ? *setup.bars : core.BarsForNewWindow());
   core.m_aExplorers.push_back(explorer);
   const std::shared_ptr<CSimExplorers> explorers = core.m_spExplorers;
   explorers->FireNewExplorer(explorer);
@@ -366,6 +374,7 @@ SimResult CSimOutlook::CloseExplorer(int explorer) {
     return result;
   }
   core.KeepBars(closing->Destroy());
+  core.ReleaseExplorerWindow(closing->Window());
   core.m_aActivation.erase(
       std::remove(core.m_aActivation.begin(), core.m_aActivation.end(), explorer),
       core.m_aActivation.end());
@@ -534,8 +543,7 @@ SimResult CSimOutlook::AnswerMessageBox(int boxId, int answer) {
     return SimResult::Failure(E_INVALIDARG,
                               name + " has no button that answers " + std::to_string(answer));
   }
-  open->bAnswered = true;
-  open->nAnswer = answer;
+  m_spCore->Answer(boxId, answer);
   return result;
 }
 
@@ -551,6 +559,35 @@ SimResult CSimOutlook::AnswerMessageBox() {
     }
   }
   return SimResult::Failure(E_INVALIDARG, "no message box is waiting for an answer");
+}
+
+// --- the system's own message boxes and timer ticks --------------------------------------------
+
+int CSimOutlook::AddSystemMessageBox(WindowHandle owner, WindowHandle window,
+                                     const std::wstring& title, const std::wstring& text,
+                                     std::uint32_t style, std::function<void(int answer)> close) {
+  if (!CheckDriver(*m_spCore).Ok()) {
+    return 0;
+  }
+  SimMessageBox box;
+  box.owner = owner;
+  box.window = window;
+  box.strTitle = title;
+  box.strText = text;
+  box.nStyle = style;
+  return m_spCore->OpenMessageBox(box, std::move(close));
+}
+
+void CSimOutlook::RemoveSystemMessageBox(int boxId, int answer) {
+  if (IsMainThread()) {
+    m_spCore->CloseMessageBox(boxId, answer);
+  }
+}
+
+void CSimOutlook::NotifyTimerFired(TimerId id) {
+  if (CheckDriver(*m_spCore).Ok()) {
+    m_spCore->Notify([id](ISimObserver& observer) { observer.OnTimerFired(id); });
+  }
 }
 
 // --- readback ----------------------------------------------------------------------------------

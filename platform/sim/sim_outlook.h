@@ -50,10 +50,25 @@
 class CSimClipboard;
 class CSimCore;
 
+// The real window system of Outlook's main thread, for a simulation whose add-in calls the
+// system itself instead of the simulation's seams (zenlet.dll in the COM test Outlook): the
+// explorers get real windows, so that the add-in's message boxes have real owners, and the
+// `timer` the driver fires includes the thread timers the add-in made there. Main thread only.
+class ISimSystemWindows {
+ public:
+  virtual ~ISimSystemWindows() = default;
+  // A window for explorer `explorer`; 0 when none could be made.
+  virtual WindowHandle CreateExplorerWindow(int explorer) = 0;
+  virtual void DestroyExplorerWindow(WindowHandle window) = 0;
+  // Runs the callback of every thread timer others made on this thread now; how many ran.
+  virtual int FireThreadTimers() = 0;
+};
+
 struct SimOutlookOptions {
   std::wstring strVersion = L"16.0.0.4266";  // what _Application.Version answers
   OsVersion osVersion{10, 0};                // what the window system reports
   std::int32_t nInboxCount = 0;
+  ISimSystemWindows* pSystemWindows = nullptr;  // not owned; outlives the simulation
 };
 
 // How a message box is answered when it opens: with an answer it closes at once; without
@@ -172,6 +187,22 @@ class CSimOutlook {
   SimResult AnswerMessageBox(int boxId, int answer = kMessageAnswerOk);
   // Answers the box opened last of those still open.
   SimResult AnswerMessageBox();
+
+  // --- The system's own message boxes and timer ticks (with ISimSystemWindows) -----------
+
+  // A message box the system shows on the main thread, told once it is open: it joins the
+  // open boxes, disables its owner's explorer and meets the answer policy as the
+  // simulation's own boxes do, and observers hear of it. Answering it calls `close` with the
+  // answer, which is to end the box. Returns its number.
+  int AddSystemMessageBox(WindowHandle owner, WindowHandle window, const std::wstring& title,
+                          const std::wstring& text, std::uint32_t style,
+                          std::function<void(int answer)> close);
+  // The system's box `boxId` has gone; `answer` counts when it was not answered through the
+  // driver (0 when unknown).
+  void RemoveSystemMessageBox(int boxId, int answer);
+  // A thread timer of the system has just run its callback: observers hear of it as of a
+  // timer of the simulation's own.
+  void NotifyTimerFired(TimerId id);
 
   // --- Readback ------------------------------------------------------------------------
 

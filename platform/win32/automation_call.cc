@@ -103,8 +103,15 @@ HRESULT CallMethod(IDispatch* object, const wchar_t* name, std::initializer_list
 }
 
 HRESULT PutProperty(IDispatch* object, const wchar_t* name, const VARIANT& value) {
-  const WORD flags = value.vt == VT_DISPATCH ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT;
-  return Invoke(object, name, flags, {value}, nullptr);
+  return Invoke(object, name, DISPATCH_PROPERTYPUT, {value}, nullptr);
+}
+
+HRESULT PutObjectProperty(IDispatch* object, const wchar_t* name, IDispatch* value) {
+  const HRESULT hr = PutProperty(object, name, VariantOf(value));
+  if (hr != DISP_E_MEMBERNOTFOUND) {
+    return hr;
+  }
+  return Invoke(object, name, DISPATCH_PROPERTYPUTREF, {VariantOf(value)}, nullptr);
 }
 
 HRESULT GetString(IDispatch* object, const wchar_t* name, std::wstring* text) {

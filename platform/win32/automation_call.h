@@ -26,8 +26,12 @@ HRESULT GetProperty(IDispatch* object, const wchar_t* name, VARIANT* result,
                     std::initializer_list<VARIANT> arguments = {});
 HRESULT CallMethod(IDispatch* object, const wchar_t* name, std::initializer_list<VARIANT> arguments,
                    VARIANT* result = nullptr);
-// `object`.`name` = value (DISPATCH_PROPERTYPUT, or PROPERTYPUTREF for an object).
+// `object`.`name` = value (DISPATCH_PROPERTYPUT), as Office's type libraries declare its
+// properties, pictures included.
 HRESULT PutProperty(IDispatch* object, const wchar_t* name, const VARIANT& value);
+// An object into a property: the plain put first, and the by-reference put (Set, as
+// DISPATCH_PROPERTYPUTREF) only when the object refuses the plain one as not its member.
+HRESULT PutObjectProperty(IDispatch* object, const wchar_t* name, IDispatch* value);
 
 // Typed reads of a property; on failure the out-value is unchanged.
 HRESULT GetString(IDispatch* object, const wchar_t* name, std::wstring* text);

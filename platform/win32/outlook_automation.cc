@@ -203,7 +203,7 @@ class CButtonWrapper : public TControlWrapper<ICommandBarButton> {
   HRESULT PutPicture(const wchar_t* name, const PixelImage& image) {
     TComPtr<IDispatch> picture;
     const HRESULT hr = PictureOf(image, &picture);
-    return FAILED(hr) ? hr : PutProperty(Object(), name, VariantOf(picture.Get()));
+    return FAILED(hr) ? hr : PutObjectProperty(Object(), name, picture.Get());
   }
 };
 

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/outlook_host.h"
+#include "tests/support/simulated_outlook.h"
 
 class IOutlookHostContractPeer {
  public:
@@ -35,6 +36,35 @@ class IOutlookHostContractPeer {
   virtual void TypeText(int explorer, const std::wstring& bar, int control,
                         const std::wstring& text) = 0;
   virtual void PickItem(int explorer, const std::wstring& bar, int control, int index) = 0;
+};
+
+// The simulated Outlook, driven as a user would; a peer that shows it another way (as COM
+// objects) gives its own Application argument.
+class CSimHostPeer : public IOutlookHostContractPeer {
+ public:
+  std::shared_ptr<IAutomationObject> ApplicationArgument() override {
+    return m_outlook.ApplicationArgument();
+  }
+  int OpenExplorer() override { return m_outlook.OpenExplorer(); }
+  void CloseExplorer(int explorer) override { Check(m_outlook.CloseExplorer(explorer)); }
+  void ActivateExplorer(int explorer) override { Check(m_outlook.ActivateExplorer(explorer)); }
+  void Quit() override { Check(m_outlook.FireQuit()); }
+  void PressButton(int explorer, const std::wstring& bar, int control) override {
+    Check(m_outlook.PressButton(explorer, SimControlPath::At(bar, control)));
+  }
+  void TypeText(int explorer, const std::wstring& bar, int control,
+                const std::wstring& text) override {
+    Check(m_outlook.TypeText(explorer, SimControlPath::At(bar, control), text));
+  }
+  void PickItem(int explorer, const std::wstring& bar, int control, int index) override {
+    Check(m_outlook.PickItem(explorer, SimControlPath::At(bar, control), index));
+  }
+
+ protected:
+  static void Check(const SimResult& result) { EXPECT_TRUE(result.Ok()) << result.strError; }
+
+  CSimulatedOutlook m_host;
+  CSimOutlook& m_outlook = m_host.outlook;
 };
 
 struct OutlookHostContractTarget {

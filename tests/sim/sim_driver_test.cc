@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/sim_clipboard.h"
 #include "tests/sim/sim_test_support.h"
 
 namespace {
@@ -247,6 +248,34 @@ TEST(SimDriverTest, AWindowClosedFromAClickHandlerEndsTheClickAndCountsTheSinksL
   // Nobody unadvised: the window took three sinks with it.
   EXPECT_EQ(host.outlook.Explorers()[0].nSinksLeftAtClose, 3);
   EXPECT_EQ(host.outlook.Explorers()[0].bOpen, false);
+}
+
+TEST(SimClipboardTest, ContentsCopyAcrossClipboardsWithRegisteredFormatsByName) {
+  CSimulatedOutlook system;
+  CSimulatedOutlook office;
+  IClipboard& from = system.outlook.Clipboard();
+  IClipboard& to = office.outlook.Clipboard();
+  const std::uint32_t face = from.RegisterFormat(L"Toolbar Button Face");
+  to.RegisterFormat(L"Something registered first");  // the same name gets another number
+  ASSERT_TRUE(from.Open());
+  from.SetData(clipboard_format::kUnicodeText, {'h', 0, 0, 0});
+  from.SetData(face, {1, 2, 3});
+  from.Close();
+
+  EXPECT_TRUE(CopyClipboardContents(from, to));
+  const std::uint32_t copied = to.RegisterFormat(L"toolbar button face");
+  EXPECT_NE(copied, face);
+  ASSERT_TRUE(to.Open());
+  EXPECT_EQ(to.Formats(), (std::vector<std::uint32_t>{clipboard_format::kUnicodeText, copied}));
+  std::vector<std::uint8_t> data;
+  EXPECT_TRUE(to.GetData(copied, &data));
+  EXPECT_EQ(data, (std::vector<std::uint8_t>{1, 2, 3}));
+  to.Close();
+
+  // A clipboard held open elsewhere is left as it was.
+  ASSERT_TRUE(office.outlook.SimClipboard().HoldByAnotherProgram(true));
+  EXPECT_FALSE(CopyClipboardContents(to, from));
+  EXPECT_FALSE(CopyClipboardContents(from, to));
 }
 
 }  // namespace

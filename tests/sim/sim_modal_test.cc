@@ -180,4 +180,61 @@ TEST(SimModalTest, ObserversHearWhatTheUserSeesAndTheReadbackKeepsIt) {
   EXPECT_EQ(host.outlook.DisplayedMails()[0].strTo, L"someone@example.org");
 }
 
+// The windows, boxes and timers of a system beside the simulation, as the COM test Outlook
+// has them: each explorer window made and destroyed there, its timers fired by "timer".
+class CFakeSystemWindows : public ISimSystemWindows {
+ public:
+  WindowHandle CreateExplorerWindow(int explorer) override {
+    return explorer == 3 ? 0 : static_cast<WindowHandle>(0x5000 + explorer);
+  }
+  void DestroyExplorerWindow(WindowHandle window) override { destroyed.push_back(window); }
+  int FireThreadTimers() override { return ++fired; }
+
+  std::vector<WindowHandle> destroyed;
+  int fired = 0;
+};
+
+TEST(SimModalTest, TheSystemsOwnBoxesAndWindowsJoinTheSimulationsBoxesAndExplorers) {
+  CFakeSystemWindows system;
+  SimOutlookOptions options;
+  options.pSystemWindows = &system;
+  CSimulatedOutlook host(options);
+  CNotingObserver observer;
+  host.outlook.AddObserver(&observer);
+  host.outlook.SetMessageBoxPolicy(nullptr);  // boxes wait for the driver
+  EXPECT_EQ(host.outlook.OpenExplorer(), 1);
+  EXPECT_EQ(host.outlook.OpenExplorer(), 2);
+  EXPECT_EQ(host.outlook.Explorers()[1].window, 0x5002u);
+
+  std::vector<int> closedWith;
+  const int box = host.outlook.AddSystemMessageBox(
+      0x5002, 0x7000, L"Title", L"Text", 0x40, [&](int answer) { closedWith.push_back(answer); });
+  ASSERT_EQ(host.outlook.OpenMessageBoxes().size(), 1u);
+  EXPECT_FALSE(host.outlook.Explorers()[1].bEnabled);
+  EXPECT_EQ(host.outlook.WindowSystem().GetActiveWindow(), 0x7000u);
+  EXPECT_TRUE(host.outlook.AnswerMessageBox().Ok());
+  EXPECT_EQ(closedWith, std::vector<int>{kMessageAnswerOk});
+  EXPECT_FALSE(host.outlook.AnswerMessageBox(box).Ok());  // answered already
+  host.outlook.RemoveSystemMessageBox(box, 0);
+  EXPECT_TRUE(host.outlook.OpenMessageBoxes().empty());
+  EXPECT_TRUE(host.outlook.Explorers()[1].bEnabled);
+  EXPECT_EQ(host.outlook.WindowSystem().GetActiveWindow(), 0x5002u);
+
+  // Under the answer-at-once policy a system box is ended as it opens.
+  host.outlook.SetMessageBoxPolicy(SimAnswerAtOnce(kCancel));
+  host.outlook.AddSystemMessageBox(0, 0x7001, L"Other", L"", kOkCancel,
+                                   [&](int answer) { closedWith.push_back(answer); });
+  host.outlook.RemoveSystemMessageBox(2, 0);
+  EXPECT_EQ(closedWith, (std::vector<int>{kMessageAnswerOk, kCancel}));
+
+  EXPECT_EQ(host.outlook.FireTimers(), 1);
+  host.outlook.NotifyTimerFired(9);
+  EXPECT_EQ(host.outlook.OpenExplorer(), 0);  // the system made no window for it
+  EXPECT_TRUE(host.outlook.CloseExplorer(1).Ok());
+  EXPECT_EQ(system.destroyed, std::vector<WindowHandle>{0x5001});
+  EXPECT_EQ(observer.lines, (std::vector<std::wstring>{
+                                L"opened 1", L"opened 2", L"shown Title of 2", L"closed Title 1",
+                                L"shown Other of 0", L"closed Other 2", L"tick", L"closed 1"}));
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
@@ -58,8 +59,11 @@ class CFakeObject : public IDispatch, public IConnectionPointContainer {
     });
   }
   void Also(const IID& iid) { m_extra.push_back(iid); }
-  // The value last put into `name` (VT_EMPTY when none).
+  // The value last put into `name` (VT_EMPTY when none), and how it was put.
   const VARIANT& Put(const std::wstring& name) { return m_properties[name]; }
+  WORD PutKind(const std::wstring& name) { return m_putKinds[name]; }
+  // Plain puts of `name` are refused, as for an object property declared putref only.
+  void RefusesPlainPut(const std::wstring& name) { m_refusedPlainPuts.push_back(name); }
   // The arguments of the last call of `name`, kept as they came.
   std::vector<VARTYPE> ArgumentTypes(const std::wstring& name) { return m_argumentTypes[name]; }
 
@@ -131,6 +135,13 @@ class CFakeObject : public IDispatch, public IConnectionPointContainer {
       if (parameters->cNamedArgs != 1 || parameters->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
         return DISP_E_PARAMNOTOPTIONAL;
       }
+      const bool refused = (flags & DISPATCH_PROPERTYPUT) != 0 &&
+                           std::find(m_refusedPlainPuts.begin(), m_refusedPlainPuts.end(), name) !=
+                               m_refusedPlainPuts.end();
+      if (refused) {
+        return DISP_E_MEMBERNOTFOUND;
+      }
+      m_putKinds[name] = flags;
       VariantCopy(&m_properties[name], &parameters->rgvarg[0]);
       return S_OK;
     }
@@ -213,6 +224,8 @@ class CFakeObject : public IDispatch, public IConnectionPointContainer {
   std::vector<std::wstring> m_ids;
   std::map<std::wstring, Method> m_methods;
   std::map<std::wstring, VARIANT> m_properties;
+  std::map<std::wstring, WORD> m_putKinds;
+  std::vector<std::wstring> m_refusedPlainPuts;
   std::map<std::wstring, std::vector<VARTYPE>> m_argumentTypes;
   std::vector<IID> m_extra;
   std::vector<CPoint> m_points;
@@ -462,6 +475,11 @@ TEST(OutlookAutomationTest, AClickArrivesWithItsButtonAndCancelDefaultGoesBack) 
             2);
   ReleaseDC(nullptr, screen);
   EXPECT_EQ(std::vector<std::uint32_t>(pixels, pixels + 4), face.aPixels);
+  // Office declares Picture and Mask as plain puts; Set is only the answer to a refusal.
+  EXPECT_EQ(button.PutKind(L"Picture"), DISPATCH_PROPERTYPUT);
+  button.RefusesPlainPut(L"Mask");
+  ASSERT_EQ(wrapped->SetMask(face), S_OK);
+  EXPECT_EQ(button.PutKind(L"Mask"), DISPATCH_PROPERTYPUTREF);
   PixelImage empty;
   EXPECT_EQ(wrapped->SetMask(empty), E_INVALIDARG);
   EXPECT_EQ(wrapped->Unadvise(cookie), S_OK);

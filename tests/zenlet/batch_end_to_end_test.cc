@@ -19,135 +19,13 @@
 #include "common/text.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
+#include "tests/zenlet/batch_session.h"
 #include "tools/zenlet/auto_browser.h"
 
 namespace {
 
 using json = nlohmann::json;
 using namespace std::chrono_literals;
-
-// Counts the drop-down's summary adds up: 2 messages, 1 poke, 1 friend request.
-constexpr char kScenario[] = R"({
-  "user": {"uid": "100000123443210", "name": "Dana Whitfield",
-           "status": {"message": "is at work", "age": 5400}, "wall_count": 42},
-  "friends": [{"uid": "1240077", "name": "Marcus Hale",
-               "status": {"message": "is reading on the train", "age": 45}}],
-  "notifications": {"messages": {"unread": 2, "age": 600}, "pokes": {"unread": 1},
-                    "friend_requests": ["1240090"]},
-  "permissions": []
-})";
-
-// zenlet-restemu on a free port with kScenario.
-class CStandaloneService {
- public:
-  explicit CStandaloneService(const std::string& folder) {
-    const std::string scenario = folder + "/scenario.json";
-    std::ofstream(scenario) << kScenario;
-    m_pProgram = std::make_unique<CChildProcess>(
-        ZENLET_RESTEMU_PROGRAM, std::vector<std::string>{"--port", "0", "--scenario", scenario});
-    const std::string address = m_pProgram->ReadLine(20s).value_or("");
-    const std::string prefix = "http://127.0.0.1:";
-    EXPECT_EQ(address.rfind(prefix, 0), 0u) << address << m_pProgram->ErrorOutput(1s);
-    m_nPort = address.size() > prefix.size() ? std::stoi(address.substr(prefix.size())) : 0;
-  }
-
-  int Port() const { return m_nPort; }
-  std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort) + "/"; }
-
-  json Control(const std::string& path, const json& body = nullptr) const {
-    httplib::Client client("127.0.0.1", m_nPort);
-    const httplib::Result answer = body.is_null()
-                                       ? client.Get(path.c_str())
-                                       : client.Post(path.c_str(), body.dump(), "application/json");
-    EXPECT_TRUE(answer && answer->status == 200) << path;
-    const json parsed = answer ? json::parse(answer->body, nullptr, false) : json();
-    EXPECT_TRUE(parsed.is_object()) << path << ": " << (answer ? answer->body : "no answer");
-    return parsed;
-  }
-
-  // The error codes of the calls of `method` so far, oldest first.
-  std::vector<int> Outcomes(const std::string& method) const {
-    std::vector<int> codes;
-    const json log = Control("/_emu/calls");
-    for (const json& call : log["calls"]) {
-      if (call["method"] == method) {
-        codes.push_back(call["error_code"].get<int>());
-      }
-    }
-    return codes;
-  }
-
- private:
-  std::unique_ptr<CChildProcess> m_pProgram;
-  int m_nPort = 0;
-};
-
-// One run of zenlet --batch, read event by event.
-class CBatchRun {
- public:
-  explicit CBatchRun(std::vector<std::string> args)
-      : m_program(ZENLET_PROGRAM, Prepend("--batch", std::move(args))) {}
-
-  void Send(const json& command) { EXPECT_TRUE(m_program.WriteLine(command.dump())); }
-  void SendLine(const std::string& line) { EXPECT_TRUE(m_program.WriteLine(line)); }
-
-  // The next event named `name` for which `test` holds; the events before it are passed
-  // over. Fails the test, listing what came, when none comes within `timeout`.
-  json Expect(const std::string& name, const std::function<bool(const json&)>& test = nullptr,
-              std::chrono::milliseconds timeout = 20s) {
-    const std::vector<json> events = Until(name, test, timeout);
-    return events.empty() ? json() : events.back();
-  }
-
-  // Every event up to and including the one Expect would give; empty when it does not come.
-  std::vector<json> Until(const std::string& name,
-                          const std::function<bool(const json&)>& test = nullptr,
-                          std::chrono::milliseconds timeout = 20s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    std::vector<json> events;
-    std::string passed;
-    while (std::chrono::steady_clock::now() < deadline) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
-      const std::optional<std::string> line = m_program.ReadLine(left);
-      if (!line) {
-        break;
-      }
-      events.push_back(json::parse(*line, nullptr, false));
-      EXPECT_TRUE(events.back().is_object()) << "not a JSON object: " << *line;
-      if (events.back().value("event", "") == name && (!test || test(events.back()))) {
-        return events;
-      }
-      passed += "\n  " + line->substr(0, 200);
-    }
-    ADD_FAILURE() << "no " << name << " event came; these did:" << passed << "\nstandard error:\n"
-                  << m_program.ErrorOutput(1s);
-    return {};
-  }
-
-  json ExpectBox(const std::string& textPart) {
-    return Expect("message_box", [&](const json& box) {
-      return box["text"].get<std::string>().find(textPart) != std::string::npos;
-    });
-  }
-
-  // Quits as a script does and expects a clean end.
-  void Quit() {
-    Send({{"cmd", "quit"}});
-    Expect("bye");
-    EXPECT_EQ(m_program.Wait(), 0) << m_program.ErrorOutput(1s);
-  }
-
-  CChildProcess& Program() { return m_program; }
-
- private:
-  static std::vector<std::string> Prepend(std::string first, std::vector<std::string> args) {
-    args.insert(args.begin(), std::move(first));
-    return args;
-  }
-
-  CChildProcess m_program;
-};
 
 // A port that was free a moment ago: nothing listens there.
 int UnusedPort() {
@@ -164,11 +42,6 @@ int UnusedPort() {
 
 bool LoggedIn(const json& toolbar) {
   return toolbar["logged_in"].get<bool>();
-}
-
-// The toolbar event that ends a command named `name`.
-std::function<bool(const json&)> After(const std::string& name) {
-  return [name](const json& toolbar) { return toolbar["cause"] == name; };
 }
 
 std::string MenuCaption(const json& toolbar, int id) {
@@ -206,13 +79,6 @@ int Count(const std::vector<json>& events, const std::string& name) {
   return count;
 }
 
-// The toolbar event of `explorer` that ends a command named `name`.
-std::function<bool(const json&)> After(const std::string& name, int explorer) {
-  return [name, explorer](const json& toolbar) {
-    return toolbar["cause"] == name && toolbar["explorer"] == explorer;
-  };
-}
-
 class BatchEndToEndTest : public ::testing::Test {
  protected:
   std::vector<std::string> Args(std::vector<std::string> more = {}) const {
@@ -222,7 +88,7 @@ class BatchEndToEndTest : public ::testing::Test {
 
   CTempFolder m_data;
   CTempFolder m_files;
-  CStandaloneService m_service{m_files.Path()};
+  CStandaloneService m_service{m_files.Path(), kScriptScenario};
 };
 
 TEST_F(BatchEndToEndTest, LogInPostAStatusThroughThePermissionPageAndPickFromTheDropDown) {

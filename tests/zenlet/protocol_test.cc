@@ -1,12 +1,16 @@
 // The program's command line and the driver's commands: what is taken, and what is refused
-// with which reason.
+// with which reason; what the browsers send from a page; a pasted face in the toolbar event.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/sim/sim_dib.h"
+#include "tools/restemu/site_pages.h"
 #include "tools/zenlet/command_line.h"
 #include "tools/zenlet/driver_command.h"
+#include "tools/zenlet/driver_events.h"
+#include "tools/zenlet/page_form.h"
 
 namespace {
 
@@ -150,6 +154,51 @@ TEST(DriverCommandTest, CommandsAreReadAndBadLinesRefusedWithTheirReason) {
       ParseDriverCommand(R"({"cmd":"click","explorer":1,"ref":{"step":3}})", &error, &ref));
   EXPECT_EQ(ref.dump(), R"({"step":3})");
   EXPECT_STREQ(CommandName(CommandKind::kNewExplorer), "new_explorer");
+}
+
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+TEST(PageFormTest, TheServicesPagesAreSentAsAUserPressingTheirFirstButtonSendsThem) {
+  const std::optional<PageForm> login = ReadPageForm(LoginPage("Dana", "k1", "t&<2>\"", "1.0"));
+  ASSERT_TRUE(login);
+  EXPECT_EQ(login->strMethod, "post");
+  EXPECT_EQ(login->strAction, "/login.php");
+  // An unnamed submit button adds nothing; the hidden fields come back as they were.
+  EXPECT_EQ(login->aFields, (Fields{{"api_key", "k1"}, {"auth_token", "t&<2>\""}, {"v", "1.0"}}));
+
+  const std::optional<PageForm> allow =
+      ReadPageForm(AuthorizePage("Dana", "k1", "1.0", "status_update"));
+  ASSERT_TRUE(allow);
+  EXPECT_EQ(allow->strAction, "/authorize.php");
+  EXPECT_EQ(allow->aFields.back(), (std::pair<std::string, std::string>{"decision", "allow"}));
+  EXPECT_EQ(EncodeFormFields(allow->aFields),
+            "api_key=k1&v=1.0&ext_perm=status_update&decision=allow");
+  EXPECT_EQ(EncodeFormFields({{"a b", "x&y=z"}}), "a%20b=x%26y%3Dz");
+
+  EXPECT_FALSE(ReadPageForm("<html><body><p>Inbox</p></body></html>"));
+  EXPECT_FALSE(ReadPageForm("<form action=\"/x\">never closed"));
+}
+
+TEST(ToolbarEventTest, AFacePastedFromTheClipboardShowsAsTheBitmapsOfficeTook) {
+  PixelImage face{2, 2, {0xD4E8FD, 0x3B5998, 0xFFFFFF, 0xD4E8FD}};
+  PixelImage mask{2, 2, {0xFFFFFF, 0, 0, 0xFFFFFF}};
+  SimBarState bar;
+  bar.strName = kZenletBarName;
+  SimControlState button;
+  button.aPastedFace = EncodeDib24(face);
+  button.aPastedMask = EncodeDibMask(mask);
+  bar.aControls.push_back(button);
+
+  nlohmann::ordered_json event = ToolbarEvent(1, bar, false)["facebook_button"];
+  EXPECT_TRUE(event["pasted"].get<bool>());
+  EXPECT_EQ(event["face"]["pixels"].get<std::vector<std::uint32_t>>(), face.aPixels);
+  EXPECT_EQ(event["mask"]["pixels"].get<std::vector<std::uint32_t>>(), mask.aPixels);
+
+  bar.aControls[0].aPastedFace = {1, 2, 3};  // not a bitmap Office could have taken
+  bar.aControls[0].aPastedMask.clear();
+  event = ToolbarEvent(1, bar, false)["facebook_button"];
+  EXPECT_TRUE(event["face"].is_null());
+  EXPECT_TRUE(event["mask"].is_null());
 }
 
 }  // namespace

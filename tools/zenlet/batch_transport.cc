@@ -1,10 +1,8 @@
 #include "tools/zenlet/batch_transport.h"
 
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
+
+#include "tools/zenlet/batch_input.h"
 
 CBatchTransport::CBatchTransport(int inputFd, std::FILE* output, CEventHub& hub, Handlers handlers)
     : m_nInput(inputFd),
@@ -37,24 +35,22 @@ void CBatchTransport::ReadLoop() {
   bool bTooLong = false;
   char buffer[4096];
   while (!m_bStopping) {
-    // Polled, so that Stop is seen while no input comes.
-    pollfd ready{m_nInput, POLLIN, 0};
-    const int polled = poll(&ready, 1, 100);
-    if (polled == 0 || (polled < 0 && errno == EINTR)) {
+    // Waited for a while at a time, so that Stop is seen while no input comes.
+    if (WaitForBatchInput(m_nInput, 100) == BatchInput::kNothingYet) {
       continue;
     }
-    const ssize_t count = polled < 0 ? -1 : read(m_nInput, buffer, sizeof buffer);
-    if (count < 0 && errno == EINTR) {
+    const long count = ReadBatchInput(m_nInput, buffer, sizeof buffer);
+    if (count < 0) {
       continue;
     }
-    if (count <= 0) {
+    if (count == 0) {
       if (!line.empty() && !bTooLong) {
         m_handlers.submit(line);
       }
       m_handlers.inputEnded();
       return;
     }
-    for (ssize_t i = 0; i < count; ++i) {
+    for (long i = 0; i < count; ++i) {
       const char c = buffer[i];
       if (c != '\n') {
         if (line.size() < kLongestLine) {

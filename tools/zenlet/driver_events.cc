@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "common/text.h"
+#include "platform/sim/sim_dib.h"
 
 namespace {
 
@@ -36,12 +37,23 @@ nlohmann::ordered_json Common(const SimControlState& control) {
           {"begin_group", control.bBeginGroup}};
 }
 
+// A face pasted from the clipboard, as the bitmap Office took; none when unreadable.
+PixelImage Pasted(const std::vector<std::uint8_t>& dib) {
+  PixelImage image;
+  if (!dib.empty() && !DecodeDib(dib, &image)) {
+    image = PixelImage{};
+  }
+  return image;
+}
+
 nlohmann::ordered_json Button(const SimControlState& control, const nlohmann::ordered_json& id) {
   nlohmann::ordered_json button = Common(control);
   button["id"] = id;
   button["style"] = control.nStyle;
-  button["face"] = Picture(control.picture);
-  button["mask"] = Picture(control.mask);
+  const bool bPasted = !control.aPastedFace.empty();
+  button["face"] = Picture(bPasted ? Pasted(control.aPastedFace) : control.picture);
+  button["mask"] = Picture(bPasted ? Pasted(control.aPastedMask) : control.mask);
+  button["pasted"] = bPasted;
   return button;
 }
 

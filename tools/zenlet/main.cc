@@ -31,17 +31,40 @@
 #include "tools/zenlet/command_line.h"
 #include "tools/zenlet/driver.h"
 #include "tools/zenlet/event_hub.h"
+#include "tools/zenlet/outlook_session.h"
 #include "tools/zenlet/page_server.h"
 #include "tools/zenlet/startup.h"
 
 namespace {
 
-// IDTExtensibility2's modes: loaded as Outlook starts or later from the COM Add-ins dialog,
-// unloaded as Outlook shuts down or from that dialog.
-constexpr std::int32_t kConnectAtStartup = 1;      // ext_cm_Startup
-constexpr std::int32_t kConnectAfterStartup = 0;   // ext_cm_AfterStartup
-constexpr std::int32_t kDisconnectAtShutdown = 0;  // ext_dm_HostShutdown
-constexpr std::int32_t kDisconnectByUser = 1;      // ext_dm_UserClosed
+// The add-in linked into the program, its module on the Linux adapters and the simulation's
+// user shell, window system and clipboard.
+class CLinkedAddin : public IAddinBinding {
+ public:
+  CLinkedAddin(CSimOutlook& outlook, const Platform& platform, const DeploymentConfig& deployment)
+      : m_outlook(outlook), m_module(platform, deployment), m_connect(m_module.CreateConnect()) {}
+
+  void ConnectAtStartup() override {
+    m_connect.OnConnection(m_outlook.ApplicationArgument(), kConnectAtStartup,
+                           m_outlook.AddInInstanceArgument(), nullptr);
+    m_connect.OnStartupComplete(nullptr);
+  }
+  void ShutDown() override {
+    m_connect.OnBeginShutdown(nullptr);
+    m_connect.OnDisconnection(kDisconnectAtShutdown, nullptr);
+  }
+  void SwitchOff() override { m_connect.OnDisconnection(kDisconnectByUser, nullptr); }
+  void SwitchOn() override {
+    m_connect.OnConnection(m_outlook.ApplicationArgument(), kConnectAfterStartup,
+                           m_outlook.AddInInstanceArgument(), nullptr);
+  }
+  bool IsLoggedIn() override { return m_module.Client().IsLoggedIn(); }
+
+ private:
+  CSimOutlook& m_outlook;
+  CAddinModule m_module;
+  CConnect m_connect;
+};
 
 // The built-in emulator keeps its state beside the settings, so the session that the store
 // keeps across a restart is one it still knows. A file that cannot be read is set aside and
@@ -164,14 +187,7 @@ int Run(const ProgramOptions& options) {
   outlookOptions.strVersion = Utf8ToWide(options.strOutlookVersion);
   CSimOutlook outlook(*platform.pClock, outlookOptions);
   WireSimulatedHost(outlook, &platform);
-  // Outlook starts with one window; the others open as the user opens them, so that each
-  // reaches the add-in as a new explorer (at connection it takes only the active one).
-  if (options.nExplorers > 0) {
-    outlook.OpenExplorer();
-  }
-
-  CAddinModule module(platform, ServiceDeployment(serviceHost, servicePort));
-  CConnect connect = module.CreateConnect();
+  CLinkedAddin addin(outlook, platform, ServiceDeployment(serviceHost, servicePort));
 
   CDriver::Settings settings;
   settings.ready = {{"version", kProductVersion},
@@ -185,35 +201,10 @@ int Run(const ProgramOptions& options) {
       browser.Visit(address);
     };
   }
-  settings.isLoggedIn = [&module] { return module.Client().IsLoggedIn(); };
-  bool bConnected = true;
-  settings.disconnect = [&]() -> std::string {
-    if (!bConnected) {
-      return "the add-in is switched off already";
-    }
-    bConnected = false;
-    connect.OnDisconnection(kDisconnectByUser, nullptr);
-    return std::string();
-  };
-  settings.connect = [&]() -> std::string {
-    if (bConnected) {
-      return "the add-in is switched on already";
-    }
-    bConnected = true;
-    connect.OnConnection(outlook.ApplicationArgument(), kConnectAfterStartup,
-                         outlook.AddInInstanceArgument(), nullptr);
-    return std::string();
-  };
+  settings.isLoggedIn = [&addin] { return addin.IsLoggedIn(); };
+  OfferAddinSwitch(addin, &settings);
   CDriver driver(outlook, hub, std::move(settings));
-
-  connect.OnConnection(outlook.ApplicationArgument(), kConnectAtStartup,
-                       outlook.AddInInstanceArgument(), nullptr);
-  connect.OnStartupComplete(nullptr);
-  outlook.FireStartup();
-  for (int i = 1; i < options.nExplorers; ++i) {
-    outlook.OpenExplorer();
-  }
-  driver.Start();
+  StartOutlookSession(outlook, addin, driver, options.nExplorers);
   pDriver = &driver;
 
   std::unique_ptr<CBatchTransport> pBatch;
@@ -243,10 +234,7 @@ int Run(const ProgramOptions& options) {
     CSignalWatch signals(driver);
     outlook.Run();
     pDriver = nullptr;
-    driver.CloseOutlook();
-    connect.OnBeginShutdown(nullptr);
-    connect.OnDisconnection(kDisconnectAtShutdown, nullptr);
-    driver.SayBye();
+    EndOutlookSession(addin, driver);
   }
   if (pBatch) {
     pBatch->Stop();

@@ -12,6 +12,3 @@ bool PrepareDataDir(const std::string& folder, std::string* absolute, std::strin
 // Points the Linux adapters' folders at `folder`: the settings store and its key, and the
 // log, all below it. Call before the adapters are made.
 void UseDataDir(const std::string& absoluteFolder);
-
-// This build's deployment with the service and its pages at http://host:port/.
-DeploymentConfig ServiceDeployment(const std::string& host, int port);

@@ -10,10 +10,10 @@
 
 #include "addin/addin_module.h"
 #include "addin/module_state.h"
-#include "common/deployment.h"
 #include "platform/win32/module/class_registration.h"
 #include "platform/win32/module/com_boundary.h"
 #include "platform/win32/module/connect_object.h"
+#include "platform/win32/module/module_deployment.h"
 #include "platform/win32/module/zenlet_ids.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_platform.h"
@@ -26,7 +26,7 @@ HMODULE g_hModule = nullptr;
 // when the DLL unloads, in reverse order.
 CAddinModule& Module() {
   static CWin32Platform s_platform;
-  static CAddinModule s_module(s_platform.Bundle(), GetDeploymentConfig());
+  static CAddinModule s_module(s_platform.Bundle(), ModuleDeployment());
   return s_module;
 }
 

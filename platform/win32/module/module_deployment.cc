@@ -1,0 +1,5 @@
+#include "platform/win32/module/module_deployment.h"
+
+const DeploymentConfig& ModuleDeployment() {
+  return GetDeploymentConfig();
+}
