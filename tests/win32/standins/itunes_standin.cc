@@ -2,16 +2,23 @@
 // id, whose application and track objects answer through IDispatch from the stand-in's type
 // library, with a main window of class "iTunes" titled "iTunes". The window appears once the
 // class is served, and closing it ends the program. What it plays is sent to that window as
-// WM_COPYDATA text: "playing\nTitle\nArtist", or "paused".
+// WM_COPYDATA text: "playing\nTitle\nArtist", or "paused"; at first it is stopped.
 //
 //   zenlet-itunes-standin.exe /RegServer   registers the class and the type library, then ends
 //   zenlet-itunes-standin.exe              serves until its window is closed
+//   zenlet-itunes-standin.exe --stdin      the same, for scripts: prints "ready" once served,
+//                                          then takes one command a line of UTF-8 input
+//                                          ("playing<TAB>Title<TAB>Artist", "paused"),
+//                                          answering "ok" to each; the input's end closes it
 #include <windows.h>
 // After windows.h, whose types they need.
 #include <oleauto.h>
 #include <shellapi.h>
 
+#include <cstdio>
+#include <iostream>
 #include <string>
+#include <thread>
 
 #include "itunes_standin_idl.h"
 #include "platform/win32/com_object.h"
@@ -169,7 +176,37 @@ int Register() {
   return SUCCEEDED(LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, library.Receive())) ? 0 : 3;
 }
 
-int Serve() {
+void SendCommand(HWND window, const std::wstring& command) {
+  COPYDATASTRUCT data{};
+  data.cbData = static_cast<DWORD>(command.size() * sizeof(wchar_t));
+  data.lpData = const_cast<wchar_t*>(command.data());
+  SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+}
+
+// Commands from standard input to the window, on a thread of their own.
+void ForwardInput(HWND window) {
+  std::printf("ready\n");
+  std::fflush(stdout);
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    std::wstring command(line.size(), L'\0');
+    command.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), command.data(),
+                            static_cast<int>(command.size()))));
+    for (wchar_t& c : command) {
+      c = c == L'\t' ? L'\n' : c;
+    }
+    SendCommand(window, command);
+    std::printf("ok\n");
+    std::fflush(stdout);
+  }
+  PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+int Serve(bool bFromInput) {
   TComPtr<ITypeLib> library;
   if (FAILED(LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, library.Receive()))) {
     return 3;
@@ -187,8 +224,12 @@ int Serve() {
   windowClass.lpszClassName = L"iTunes";
   RegisterClassW(&windowClass);
   int result = 5;
-  if (CreateWindowExW(0, L"iTunes", L"iTunes", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
-                      nullptr, windowClass.hInstance, nullptr) != nullptr) {
+  const HWND window = CreateWindowExW(0, L"iTunes", L"iTunes", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                      nullptr, nullptr, windowClass.hInstance, nullptr);
+  if (window != nullptr) {
+    if (bFromInput) {
+      std::thread(&ForwardInput, window).detach();  // ends with the process
+    }
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
       TranslateMessage(&message);
@@ -210,5 +251,5 @@ int main() {
   if (count > 1 && lstrcmpiW(argv[1], L"/RegServer") == 0) {
     return Register();
   }
-  return Serve();
+  return Serve(count > 1 && lstrcmpW(argv[1], L"--stdin") == 0);
 }
