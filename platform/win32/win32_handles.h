@@ -17,6 +17,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/win32/com_object.h"
+
 // An interface pointer holding one reference.
 template <typename T>
 class TComPtr {
@@ -215,39 +217,21 @@ class CComApartment {
 };
 
 // The IUnknown of the add-in's own heap objects that implement a dispatch interface
-// `Interface`: a single-apartment reference count (the object deletes itself at 0, so it is
-// made with new and handed out through QueryInterface) and a QueryInterface that answers
-// IUnknown, IDispatch and `Interface`'s own id.
+// `Interface` (see TComObject): QueryInterface answers IUnknown, IDispatch and `Interface`'s
+// own id.
 template <typename Interface>
-class TDispatchObject : public Interface {
+class TDispatchObject : public TComObject<Interface> {
  public:
   explicit TDispatchObject(const IID& iid) : m_iid(iid) {}
-  virtual ~TDispatchObject() = default;
-  TDispatchObject(const TDispatchObject&) = delete;
-  TDispatchObject& operator=(const TDispatchObject&) = delete;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) {
-      return E_POINTER;
-    }
-    *out = nullptr;
+ protected:
+  void* InterfaceFor(REFIID iid) override {
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, m_iid)) {
-      *out = static_cast<Interface*>(this);
-      this->AddRef();
-      return S_OK;
+      return static_cast<Interface*>(this);
     }
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_nReferences; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --m_nReferences;
-    if (left == 0) {
-      delete this;
-    }
-    return left;
+    return nullptr;
   }
 
  private:
   IID m_iid;
-  ULONG m_nReferences = 0;
 };

@@ -1,7 +1,7 @@
 #include "platform/win32/win32_platform.h"
 
-#include "platform/silent_now_playing_source.h"
 #include "platform/win32/dpapi_data_protector.h"
+#include "platform/win32/itunes_now_playing_source.h"
 #include "platform/win32/msxml_parser.h"
 #include "platform/win32/win32_clipboard.h"
 #include "platform/win32/win32_clock.h"
@@ -12,6 +12,7 @@
 #include "platform/win32/win32_user_shell.h"
 #include "platform/win32/win32_window_system.h"
 #include "platform/win32/wininet_http_transport.h"
+#include "platform/win32/wmp_remote.h"
 
 struct CWin32Platform::Adapters {
   CWin32Clock clock;
@@ -24,8 +25,8 @@ struct CWin32Platform::Adapters {
   CWin32UserShell shell;
   CWin32WindowSystem windowSystem;
   CWin32Clipboard clipboard;
-  CSilentNowPlayingSource firstPlayer;
-  CSilentNowPlayingSource secondPlayer;
+  CITunesNowPlayingSource firstPlayer;
+  CWmpNowPlayingSource secondPlayer;
   CWin32ThreadHooks threadHooks;
 };
 

@@ -1,8 +1,7 @@
 // Every seam's Windows adapter in one object, for the DLL's start-up: the clock, folders, the
 // log file, HTTP on WinInet, XML on MSXML 3, the registry under HKEY_CURRENT_USER with DPAPI
 // protection, the user shell, thread timers, the clipboard, the worker's COM apartment, and
-// the media players, which are silent on Windows for now (nothing asks iTunes or Windows
-// Media Player yet).
+// the media players: iTunes first, then Windows Media Player.
 //
 //   CWin32Platform platform;
 //   SetPlatform(platform.Bundle());

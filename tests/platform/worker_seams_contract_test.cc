@@ -1,7 +1,7 @@
 // The contracts of the two seams the background worker uses, run against every
 // implementation this build has: the now-playing sources (the silent one of systems without
-// a player, the scripted one of the tests) and the worker-thread hooks (the platform's, the
-// recording ones of the tests).
+// a player, the scripted one of the tests; the Windows players join in their own suite) and
+// the worker-thread hooks (the platform's, the recording ones of the tests).
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,50 +10,38 @@
 #include <thread>
 
 #include "tests/platform/native_adapters.h"
+#include "tests/platform/now_playing_contract.h"
 #include "tests/support/recording_thread_hooks.h"
 #include "tests/support/scripted_now_playing_source.h"
 
 namespace {
 
-struct SourceHarness {
-  std::unique_ptr<INowPlayingSource> source;
-  // Makes the player stop playing; every source can be in that state.
-  std::function<void()> stopPlaying = [] {};
-};
-
-SourceHarness MakeSilent() {
-  return {MakeNativeNowPlayingSource()};
-}
-
-SourceHarness MakeScripted() {
-  auto source = std::make_unique<CScriptedNowPlayingSource>();
-  CScriptedNowPlayingSource* scripted = source.get();
-  scripted->SetTrack(L"Title", L"Artist");
-  SourceHarness harness{std::move(source)};
-  harness.stopPlaying = [scripted] { scripted->SetTrack(L"", L"", E_FAIL); };
+NowPlayingHarness MakeSilent() {
+  NowPlayingHarness harness;
+  harness.source = MakeNativeNowPlayingSource();
   return harness;
 }
 
-class NowPlayingContractTest : public ::testing::TestWithParam<SourceHarness (*)()> {};
-
-TEST_P(NowPlayingContractTest, NothingPlayingEmptiesBothStringsWhateverTheyHeld) {
-  SourceHarness harness = GetParam()();
-  harness.stopPlaying();
-  std::wstring title = L"old title";
-  std::wstring artist = L"old artist";
-  harness.source->GetTrack(&title, &artist);
-  EXPECT_EQ(title + artist, L"");
-  EXPECT_EQ(harness.source->GetTrack(nullptr, &artist), E_POINTER);
+NowPlayingHarness MakeScripted() {
+  auto source = std::make_unique<CScriptedNowPlayingSource>();
+  CScriptedNowPlayingSource* scripted = source.get();
+  NowPlayingHarness harness;
+  harness.source = std::move(source);
+  harness.play = [scripted](const std::wstring& title, const std::wstring& artist) {
+    scripted->SetTrack(title, artist);
+    return true;
+  };
+  harness.stop = [scripted] { scripted->SetTrack(L"", L"", E_FAIL); };
+  return harness;
 }
 
-std::string SourceName(const ::testing::TestParamInfo<SourceHarness (*)()>&) {
-  return "Source";
-}
-
-INSTANTIATE_TEST_SUITE_P(Silent, NowPlayingContractTest, ::testing::Values(&MakeSilent),
-                         SourceName);
-INSTANTIATE_TEST_SUITE_P(Scripted, NowPlayingContractTest, ::testing::Values(&MakeScripted),
-                         SourceName);
+INSTANTIATE_TEST_SUITE_P(Fakes, NowPlayingContractTest,
+                         ::testing::Values(NowPlayingTarget{"Silent", &MakeSilent},
+                                           NowPlayingTarget{"Scripted", &MakeScripted}),
+                         NowPlayingTargetName);
+INSTANTIATE_TEST_SUITE_P(Fakes, NowPlayingWhilePlayingContractTest,
+                         ::testing::Values(NowPlayingTarget{"Scripted", &MakeScripted}),
+                         NowPlayingTargetName);
 
 std::unique_ptr<IThreadHooks> MakePlatformHooks() {
   return MakeNativeThreadHooks();
