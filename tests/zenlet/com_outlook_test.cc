@@ -3,7 +3,8 @@
 // with regsvr32, the user's classes mirrored to the machine's as Windows' merged view shows
 // them, the test browser as the handler of http, Wine's null display driver) and runs the
 // same script as `zenlet --batch` does on Linux. The two give the same toolbars; the face comes
-// both ways; Quit ends Outlook fast, with everything stored and nothing left behind.
+// both ways; Quit ends Outlook fast, with everything stored and nothing left behind; what a
+// stand-in iTunes plays reaches the status box.
 //
 // A program of the Linux build that the Windows build's tests run: it finds the Windows
 // programs through the environment CTest gives it (see tests/win32/CMakeLists.txt).
@@ -16,6 +17,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/text.h"
@@ -49,6 +51,7 @@ struct WindowsBuild {
   std::string strOutlook = Variable("ZENLET_COM_OUTLOOK");
   std::string strDll = Variable("ZENLET_LOOPBACK_DLL");
   std::string strBrowser = Variable("ZENLET_TEST_BROWSER");
+  std::string strITunes = Variable("ZENLET_ITUNES_STANDIN");
 
   // A Windows program's run to its end: its exit code; `output` takes what it printed.
   int Run(const std::vector<std::string>& command, std::string* output = nullptr) const {
@@ -160,18 +163,24 @@ std::function<bool(const json&)> Ending(const std::string& ref) {
   return [ref](const json& toolbar) { return toolbar.value("ref", "") == ref; };
 }
 
-// The first session: a login through the browser, a status post through the permission
-// page, a check and the drop-down it fills, a pick, the refresh timer, a second window and
-// back to the first, Quit.
-void FirstSession(CSession& session) {
+// The browser login of the first explorer.
+void LogIn(CSession& session) {
   CBatchRun& run = session.Run();
-  run.Expect("toolbar", After("start"), 120s);
   run.Send(Command("click", "login", {{"explorer", 1}, {"id", 2}}));
   run.ExpectBox("In order to use Zenlet");
   run.Send(Command("ok", "intro"));
   session.BoxAndPage("Please click OK after you have logged into Facebook.");
   run.Send(Command("ok", "logged-in"));
   EXPECT_TRUE(run.Expect("toolbar", Ending("login"))["logged_in"].get<bool>());
+}
+
+// The first session: a login through the browser, a status post through the permission
+// page, a check and the drop-down it fills, a pick, the refresh timer, a second window and
+// back to the first, Quit.
+void FirstSession(CSession& session) {
+  CBatchRun& run = session.Run();
+  run.Expect("toolbar", After("start"), 120s);
+  LogIn(session);
 
   run.Send(Command("type", "post", {{"explorer", 1}, {"text", "is writing tests"}}));
   run.ExpectBox("Facebook security policy requires");
@@ -333,6 +342,42 @@ TEST_F(ComOutlookTest, TheFaceIsPastedWhereOfficeTakesNoPictureAndTheUsersTextCo
                   "the clipboard holds: \"what the user copied\""),
               std::string::npos);
   }
+}
+
+// Fires the refresh timer once a second until the status box's list holds `entry` (with
+// `present` false: no longer holds it); false when that does not come within 30 s. The
+// worker asks the players every 5 s at most, so two checks fit well within that.
+bool StatusListComesTo(CBatchRun& run, const std::string& entry, bool present) {
+  for (int tick = 0; tick < 30; ++tick) {
+    const std::string ref = "tick-" + std::to_string(tick);
+    run.Send(Command("timer", ref));
+    const json items = run.Expect("toolbar", Ending(ref))["status"]["items"];
+    if ((std::find(items.begin(), items.end(), entry) != items.end()) == present) {
+      return true;
+    }
+    std::this_thread::sleep_for(1s);
+  }
+  return false;
+}
+
+TEST_F(ComOutlookTest, WhatTheStandInITunesPlaysIsInTheStatusBoxUntilItPauses) {
+  const WindowsBuild& build = Windows();
+  ASSERT_EQ(build.Run({build.strITunes, "/RegServer"}), 0);
+  CChildProcess player(build.strRunUnderWine, {build.strITunes, "--stdin"});
+  ASSERT_EQ(player.ReadLine(60s).value_or(""), "ready") << player.ErrorOutput(1s);
+  ASSERT_TRUE(player.WriteLine("playing\tFuzzy Logic\tThe Testers"));
+  ASSERT_EQ(player.ReadLine(20s).value_or(""), "ok");
+
+  CStandaloneService service(m_files.Path(), kScriptScenario);
+  CSession session(Binding::kCom, service, "");
+  session.Run().Expect("toolbar", After("start"), 120s);
+  LogIn(session);
+  const std::string entry = "is listening to The Testers - Fuzzy Logic";
+  EXPECT_TRUE(StatusListComesTo(session.Run(), entry, true));
+  ASSERT_TRUE(player.WriteLine("paused"));
+  ASSERT_EQ(player.ReadLine(20s).value_or(""), "ok");
+  EXPECT_TRUE(StatusListComesTo(session.Run(), entry, false));
+  session.Run().Quit();
 }
 
 }  // namespace
