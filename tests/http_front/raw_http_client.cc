@@ -1,4 +1,4 @@
-#include "tests/restemu/raw_http_client.h"
+#include "tests/http_front/raw_http_client.h"
 
 #include <arpa/inet.h>
 #include <httplib.h>

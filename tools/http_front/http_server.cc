@@ -1,4 +1,4 @@
-#include "tools/restemu/http_server.h"
+#include "tools/http_front/http_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

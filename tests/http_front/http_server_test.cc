@@ -1,12 +1,12 @@
 // The emulator's HTTP front on its own: the request reader fed whole and byte by byte, and
 // the server's deadlines, connection cap and "100 Continue", with short timeouts.
-#include "tools/restemu/http_server.h"
+#include "tools/http_front/http_server.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
-#include "tests/restemu/raw_http_client.h"
+#include "tests/http_front/raw_http_client.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "tools/restemu/http_request.h"
+#include "tools/http_front/http_request.h"
 
 struct HttpResponse {
   int nStatus = 200;
