@@ -1,6 +1,6 @@
 // zenlet serving its page, as a separate process, against clients that are not the page: many
-// open event streams, idle and slow connections without the token, huge bodies, and requests
-// that name another host.
+// open event streams, idle and slow connections without the token, huge bodies, a flood of
+// commands behind a wait, and requests that name another host.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -214,6 +214,46 @@ TEST(PageServerTest, ABodyPastOneMiBIsRefusedChunkedOrNot) {
     EXPECT_EQ(answer->nStatus, 413) << (bChunked ? "chunked" : "plain");
   }
   EXPECT_LT(zenlet.PeakMemoryMiB(), 100);
+}
+
+// The command queue had no bound: behind a wait, 100 commands of 1 MiB took the program from
+// 18 MB to 1.07 GB.
+class CommandQueueTest : public ::testing::Test {
+ protected:
+  int Post(const std::string& command) {
+    m_sender.Send(m_zenlet.Request("POST", "/command", command));
+    const std::optional<RawAnswer> answer = m_sender.ReadAnswer();
+    return answer ? answer->nStatus : 0;
+  }
+
+  CPageRun m_zenlet;
+  const std::unique_ptr<CRawConnection> m_pEvents = m_zenlet.OpenStream();
+  CRawConnection m_sender{m_zenlet.Port()};
+};
+
+TEST_F(CommandQueueTest, BehindAWaitTheThousandAndFirstCommandIsRefusedNamingTheLimit) {
+  ASSERT_EQ(Post(R"({"cmd":"wait","ms":600000})"), 202);
+  for (int i = 1; i <= 1000; ++i) {
+    ASSERT_EQ(Post(R"({"cmd":"snapshot","ref":)" + std::to_string(i) + "}"), 202);
+  }
+  ASSERT_EQ(Post(R"({"cmd":"snapshot","ref":1001})"), 202);
+  // Refused at once, ahead of the commands still waiting.
+  const json refusal = Expect(*m_pEvents, "error");
+  EXPECT_EQ(refusal.value("ref", 0), 1001) << refusal;
+  EXPECT_NE(refusal.value("message", "").find("1000 commands"), std::string::npos) << refusal;
+}
+
+TEST_F(CommandQueueTest, BehindAWaitLargeCommandsKeepTheMemoryBounded) {
+  ASSERT_EQ(Post(R"({"cmd":"wait","ms":600000})"), 202);
+  // Lines of 1 MB, 120 MB in all: a queued line is read only in its turn, so what it holds
+  // is no more than its text, whatever the text is.
+  const std::string line(1000 * 1000, 'x');
+  for (int i = 0; i < 120; ++i) {
+    ASSERT_EQ(Post(line), 202);
+  }
+  EXPECT_NE(Expect(*m_pEvents, "error").value("message", "").find("32 MiB of commands"),
+            std::string::npos);
+  EXPECT_LT(m_zenlet.PeakMemoryMiB(), 100);
 }
 
 TEST(PageServerTest, AForeignHostIsRefusedBeforeTheTokenIsLookedAt) {
