@@ -70,7 +70,17 @@ class CPageRun {
     return stream;
   }
 
-  // The most memory the program has held, in MiB.
+  // Whether the most memory the program has held stays under `limit` MiB. Under the
+  // sanitizers their own shadow memory outweighs the program's, so the figure tells nothing.
+  void ExpectPeakMemoryUnder(double limit) const {
+#ifndef ZENLET_SANITIZED
+    EXPECT_LT(PeakMemoryMiB(), limit);
+#else
+    static_cast<void>(limit);
+#endif
+  }
+
+ private:
   double PeakMemoryMiB() const {
     std::ifstream status("/proc/" + std::to_string(m_program.Pid()) + "/status");
     std::string line;
@@ -83,7 +93,6 @@ class CPageRun {
     return 0;
   }
 
- private:
   CTempFolder m_data;
   CChildProcess m_program;
   int m_nPort = 0;
@@ -213,7 +222,7 @@ TEST(PageServerTest, ABodyPastOneMiBIsRefusedChunkedOrNot) {
     ASSERT_TRUE(answer) << (bChunked ? "chunked" : "plain");
     EXPECT_EQ(answer->nStatus, 413) << (bChunked ? "chunked" : "plain");
   }
-  EXPECT_LT(zenlet.PeakMemoryMiB(), 100);
+  zenlet.ExpectPeakMemoryUnder(100);
 }
 
 // The command queue had no bound: behind a wait, 100 commands of 1 MiB took the program from
@@ -253,7 +262,7 @@ TEST_F(CommandQueueTest, BehindAWaitLargeCommandsKeepTheMemoryBounded) {
   }
   EXPECT_NE(Expect(*m_pEvents, "error").value("message", "").find("32 MiB of commands"),
             std::string::npos);
-  EXPECT_LT(m_zenlet.PeakMemoryMiB(), 100);
+  m_zenlet.ExpectPeakMemoryUnder(100);
 }
 
 TEST(PageServerTest, AForeignHostIsRefusedBeforeTheTokenIsLookedAt) {

@@ -228,9 +228,9 @@ void CPageServer::Handle(const HttpRequest& request, HttpResponse& response) {
                        {"X-Content-Type-Options", "nosniff"},
                        {"Content-Security-Policy", m_strPolicy}};
   if (!IsOwnHost(request.Header("Host"))) {
+    const std::string port = std::to_string(m_nPort);
     Refuse(response, 403,
-           "This server answers only to 127.0.0.1:" + std::to_string(m_nPort) +
-               " and localhost:" + std::to_string(m_nPort) + ".\n");
+           "This server answers only to 127.0.0.1:" + port + " and localhost:" + port + ".\n");
     return;
   }
   if (!HasToken(request)) {

@@ -20,6 +20,7 @@
 // Threading: requests are served by the front's threads; Bind and Stop from one thread.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -67,7 +68,8 @@ class CPageServer {
   std::function<void(std::string_view)> m_submit;
   const std::string m_strToken;
   const std::string m_strPolicy;  // the Content-Security-Policy of every answer
-  int m_nPort = 0;
+  // Set once the front serves, so read by its threads too; until then nothing is its own host.
+  std::atomic<int> m_nPort{0};
 
   std::mutex m_mutex;  // the open streams
   std::condition_variable m_streamEnded;
