@@ -3,8 +3,8 @@
 #include <nlohmann/json.hpp>
 #include <tuple>
 
+#include "tests/http_front/raw_http_client.h"
 #include "tests/restemu/emulator_fixture.h"
-#include "tests/restemu/raw_http_client.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <future>
 
+#include "tests/http_front/raw_http_client.h"
 #include "tests/restemu/emulator_fixture.h"
-#include "tests/restemu/raw_http_client.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/restemu/raw_http_client.h"
+#include "tests/http_front/raw_http_client.h"
 #include "tests/restemu/rest_test_client.h"
 #include "tests/support/temp_folder.h"
 

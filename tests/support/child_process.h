@@ -22,6 +22,7 @@ class CChildProcess {
   CChildProcess& operator=(const CChildProcess&) = delete;
 
   bool Started() const { return m_pid > 0; }
+  pid_t Pid() const { return m_pid; }
 
   // Writes `line` and a line end to the child's standard input; false once it is closed.
   bool WriteLine(const std::string& line);

@@ -78,7 +78,6 @@ class CPageServerTest : public ::testing::Test {
   void SetUp() override {
     std::string error;
     ASSERT_TRUE(m_server.Bind(0, &error)) << error;
-    m_server.Start();
   }
   void TearDown() override {
     m_hub.Close();

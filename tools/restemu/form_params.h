@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "tools/http_front/http_text.h"
+
 struct RequestParam {
   std::string strName;
   std::string strValue;
@@ -34,15 +36,6 @@ class CRequestParams {
 // blank and %XX a byte; a "%" without two hexadecimal digits after it stays as it is. A pair
 // without "=" is a name with an empty value; pairs with an empty name are skipped.
 void ParseUrlEncoded(std::string_view text, CRequestParams& params);
-
-std::string UrlDecode(std::string_view text);
-// %XX decoded, "+" left as it is: a URL's path.
-std::string PercentDecode(std::string_view text);
-
-// ASCII letters compared without regard to case, as header names and keywords are.
-bool EqualsNoCase(std::string_view a, std::string_view b);
-// `text` without its leading and trailing blanks and tabs.
-std::string_view Trimmed(std::string_view text);
 
 // The boundary parameter of a multipart Content-Type, unquoted; empty when it has none.
 std::string MultipartBoundary(std::string_view contentType);

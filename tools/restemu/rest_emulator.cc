@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
-#include "tools/restemu/http_server.h"
+#include "tools/http_front/http_server.h"
 #include "tools/restemu/json_fields.h"
 #include "tools/restemu/site_pages.h"
 

@@ -6,7 +6,7 @@
 //
 // Threading: every operation may be called from any thread while the server runs. One thread
 // reads the requests off every connection; whole requests are served by a pool of threads
-// (http_server.h).
+// (tools/http_front/http_server.h).
 #pragma once
 
 #include <condition_variable>

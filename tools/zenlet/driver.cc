@@ -33,27 +33,65 @@ void CDriver::Start() {
   m_dispatcher = std::thread([this] { Dispatch(); });
 }
 
-void CDriver::Submit(std::string_view line) {
+namespace {
+
+constexpr char kQuitLine[] = R"({"cmd":"quit"})";
+
+// The command a line asks for, or its refusal with the line's ref; a refusal is answered in
+// the command's turn, after the events of the commands before it.
+DriverCommand ReadCommandLine(std::string_view line) {
   std::string error;
   DriverCommand command;
   if (std::optional<DriverCommand> parsed = ParseDriverCommand(line, &error, &command.ref)) {
-    command = std::move(*parsed);
-  } else {
-    // Answered in its turn, so its error comes after the events of the commands before it.
-    command.strRefusal = std::move(error);
+    return std::move(*parsed);
   }
+  command.strRefusal = std::move(error);
+  return command;
+}
+
+}  // namespace
+
+void CDriver::Submit(std::string_view line) {
+  std::string full;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_bStopping) {
       return;
     }
-    m_aQueue.push_back(std::move(command));
+    if (m_aQueue.size() >= kLongestQueue) {
+      full = std::to_string(kLongestQueue) + " commands";
+    } else if (m_nQueuedBytes + line.size() > kLongestQueueBytes) {
+      full = std::to_string(kLongestQueueBytes >> 20) + " MiB of commands";
+    } else {
+      m_aQueue.emplace_back(line);
+      m_nQueuedBytes += line.size();
+    }
   }
-  m_queued.notify_all();
+  if (full.empty()) {
+    m_queued.notify_all();
+    return;
+  }
+  // Refused at once: waiting for its turn is what there is no more room for.
+  nlohmann::ordered_json event = ErrorEvent("the command queue is full (it holds " + full +
+                                            " at most); this command was dropped");
+  const DriverCommand refused = ReadCommandLine(line);
+  if (!refused.ref.is_null()) {
+    event["ref"] = refused.ref;
+  }
+  m_hub.Publish(event);
 }
 
 void CDriver::RequestQuit() {
-  Submit(R"({"cmd":"quit"})");
+  // Past the queue's bound too: the end of the input must end the program.
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_bStopping) {
+      return;
+    }
+    m_aQueue.emplace_back(kQuitLine);
+    m_nQueuedBytes += sizeof kQuitLine - 1;
+  }
+  m_queued.notify_all();
 }
 
 void CDriver::Interrupt() {
@@ -62,10 +100,9 @@ void CDriver::Interrupt() {
     if (m_bStopping) {
       return;
     }
-    DriverCommand quit;
-    quit.kind = CommandKind::kQuit;
     m_aQueue.clear();
-    m_aQueue.push_back(std::move(quit));
+    m_aQueue.emplace_back(kQuitLine);
+    m_nQueuedBytes = sizeof kQuitLine - 1;
     m_bInterrupted = true;
   }
   m_queued.notify_all();
@@ -74,12 +111,25 @@ void CDriver::Interrupt() {
 void CDriver::Dispatch() {
   std::unique_lock<std::mutex> lock(m_mutex);
   for (;;) {
-    m_queued.wait(lock, [this] { return m_bStopping || !m_aQueue.empty(); });
+    m_queued.wait(lock, [this] {
+      return m_bStopping || (!m_aQueue.empty() && (!m_bPosted || m_bInterrupted));
+    });
     if (m_bStopping) {
       return;
     }
-    DriverCommand command = std::move(m_aQueue.front());
+    const bool bInterrupted = m_bInterrupted;
+    const std::string line = std::move(m_aQueue.front());
     m_aQueue.pop_front();
+    m_nQueuedBytes -= line.size();
+    lock.unlock();
+    const DriverCommand command = ReadCommandLine(line);
+    lock.lock();
+    if (m_bStopping) {
+      return;
+    }
+    if (m_bInterrupted && !bInterrupted) {
+      continue;  // taken before Ctrl-C, which dropped every command but its quit
+    }
     if (command.kind == CommandKind::kWait &&
         m_queued.wait_for(lock, std::chrono::milliseconds(command.nMs),
                           [this] { return m_bStopping || m_bInterrupted; })) {
@@ -90,11 +140,17 @@ void CDriver::Dispatch() {
     }
     // Nothing after a quit runs.
     m_bStopping = command.kind == CommandKind::kQuit;
+    m_bPosted = true;
     m_outlook.Post([this, command] { Execute(command); });
   }
 }
 
 void CDriver::Execute(const DriverCommand& command) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bPosted = false;
+  }
+  m_queued.notify_all();
   std::string error = command.strRefusal;
   if (error.empty()) {
     error = Act(command);

@@ -5,7 +5,9 @@
 // Order: commands run on Outlook's main thread in the order submitted. A command that blocks
 // there (a login showing its message boxes) does not hold up the ones behind it: they run in
 // the box's nested loop, as clicks do in Outlook, so a script may send "ok" right behind the
-// click that will open a box. A "wait" holds up only the commands behind it.
+// click that will open a box. A "wait" holds up only the commands behind it. At most
+// kLongestQueue commands, holding kLongestQueueBytes of text, wait their turn; one more is
+// refused at once with an error event that names the limit.
 //
 // Events: each command ends with one toolbar event per open explorer, whose "cause" names
 // the command (an error event instead when it could not be carried out); every timer tick
@@ -53,6 +55,9 @@ class CDriver : public ISimObserver {
   CDriver(const CDriver&) = delete;
   CDriver& operator=(const CDriver&) = delete;
 
+  static constexpr std::size_t kLongestQueue = 1000;
+  static constexpr std::size_t kLongestQueueBytes = 32 << 20;
+
   // Main thread: publishes the ready event and the picture as it stands, then takes commands.
   void Start();
   // Any thread: reads one command line. Bad input gets its error event and nothing else.
@@ -94,10 +99,14 @@ class CDriver : public ISimObserver {
   CEventHub& m_hub;
   Settings m_settings;
 
-  // Commands on their way to the main thread, and the thread that hands them over.
+  // Commands on their way to the main thread, as sent (each is read in its turn, so that a
+  // queued one costs no more than its text), and the thread that hands them over one at a
+  // time: the next once the main thread has started the last.
   std::mutex m_mutex;
   std::condition_variable m_queued;
-  std::deque<DriverCommand> m_aQueue;
+  std::deque<std::string> m_aQueue;
+  std::size_t m_nQueuedBytes = 0;
+  bool m_bPosted = false;  // one was handed to the main thread and has not started yet
   bool m_bStopping = false;
   bool m_bInterrupted = false;
   std::thread m_dispatcher;

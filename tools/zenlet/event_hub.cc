@@ -13,6 +13,13 @@ std::optional<std::string> CEventHub::CSubscription::Next(std::chrono::milliseco
   return event;
 }
 
+void CEventHub::CSubscription::Notify() {
+  m_signal.notify_all();
+  if (m_onQueued) {
+    m_onQueued();
+  }
+}
+
 bool CEventHub::CSubscription::Ended() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_bEnded && m_aQueue.empty();
@@ -41,7 +48,7 @@ void CEventHub::Publish(const nlohmann::ordered_json& event) {
         subscriber.m_aQueue.push_back(text);
       }
     }
-    subscriber.m_signal.notify_all();
+    subscriber.Notify();
     it = bDrop ? m_aSubscribers.erase(it) : it + 1;
   }
 }
@@ -91,8 +98,9 @@ std::vector<std::string> CEventHub::Picture() const {
   return picture;
 }
 
-std::shared_ptr<CEventHub::CSubscription> CEventHub::Subscribe() {
+std::shared_ptr<CEventHub::CSubscription> CEventHub::Subscribe(std::function<void()> onQueued) {
   auto subscription = std::make_shared<CSubscription>();
+  subscription->m_onQueued = std::move(onQueued);
   std::lock_guard<std::mutex> lock(m_mutex);
   for (std::string& text : Picture()) {
     subscription->m_aQueue.push_back(std::move(text));
@@ -119,7 +127,7 @@ void CEventHub::Close() {
       std::lock_guard<std::mutex> queueLock(subscriber->m_mutex);
       subscriber->m_bEnded = true;
     }
-    subscriber->m_signal.notify_all();
+    subscriber->Notify();
   }
   m_aSubscribers.clear();
 }

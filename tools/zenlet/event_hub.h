@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -31,6 +32,9 @@ class CEventHub {
 
    private:
     friend class CEventHub;
+    void Notify();
+
+    std::function<void()> m_onQueued;  // set before the subscription is shared
     mutable std::mutex m_mutex;
     std::condition_variable m_signal;
     std::deque<std::string> m_aQueue;
@@ -44,8 +48,11 @@ class CEventHub {
   // to every subscriber. Text that is not valid UTF-8 is replaced, never thrown on.
   void Publish(const nlohmann::ordered_json& event);
 
-  // A new subscriber, whose queue starts with the picture as it stands.
-  std::shared_ptr<CSubscription> Subscribe();
+  // A new subscriber, whose queue starts with the picture as it stands. `onQueued`, when
+  // given, is called on the publishing thread whenever the queue gains an event or the
+  // subscription ends, for a reader that cannot wait in Next; it must neither block nor call
+  // the hub.
+  std::shared_ptr<CSubscription> Subscribe(std::function<void()> onQueued = nullptr);
   void Unsubscribe(const std::shared_ptr<CSubscription>& subscription);
 
   // Ends every stream once its events are taken; later publications go nowhere.

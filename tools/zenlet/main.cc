@@ -218,7 +218,6 @@ int Run(const ProgramOptions& options) {
     pBatch = std::make_unique<CBatchTransport>(0, stdout, hub, std::move(handlers));
     pBatch->Start();
   } else {
-    pPage->Start();
     std::printf("%s\n", pPage->PageAddress().c_str());
     std::fflush(stdout);
     std::fprintf(stderr,

@@ -1,19 +1,22 @@
 #include "tools/zenlet/page_server.h"
 
-#include <httplib.h>
-#include <netinet/in.h>
+#include <openssl/evp.h>
 #include <sys/random.h>
-#include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
+#include <stdexcept>
+
+#include "tools/http_front/http_text.h"
 
 namespace {
 
 constexpr const char* kTokenHeader = "X-Zenlet-Token";
-// A comment line keeps an idle stream open through proxies and shows a closed one.
-constexpr auto kKeepAliveEvery = std::chrono::seconds(15);
+// What one Take hands the front at most; the rest waits for the next.
+constexpr std::size_t kTakeBytes = 256 * 1024;
 
 // Compares without stopping at the first difference, so timing tells nothing of the token.
 bool SameText(const std::string& a, const std::string& b) {
@@ -27,11 +30,40 @@ bool SameText(const std::string& a, const std::string& b) {
   return difference == 0;
 }
 
-// Only SO_REUSEADDR: the library's default also sets SO_REUSEPORT, with which a second
-// server of the same user could share the port unnoticed.
-void ExclusiveSocketOptions(int socket) {
-  int yes = 1;
-  setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+std::string Sha256Base64(std::string_view text) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (EVP_Digest(text.data(), text.size(), digest, &length, EVP_sha256(), nullptr) != 1) {
+    throw std::runtime_error("SHA-256 is not available");
+  }
+  std::string encoded(4 * ((length + 2) / 3) + 1, '\0');
+  encoded.resize(static_cast<std::size_t>(EVP_EncodeBlock(
+      reinterpret_cast<unsigned char*>(encoded.data()), digest, static_cast<int>(length))));
+  return encoded;
+}
+
+// " 'sha256-...'" for the text of every <`tag`> element of `page`; " 'none'" when it has none.
+std::string InlineSources(std::string_view page, const std::string& tag) {
+  const std::string open = "<" + tag;
+  const std::string close = "</" + tag + ">";
+  std::string sources;
+  std::size_t at = 0;
+  while ((at = page.find(open, at)) != std::string_view::npos) {
+    const std::size_t start = page.find('>', at);
+    const std::size_t end = start == std::string_view::npos ? start : page.find(close, start);
+    if (end == std::string_view::npos) {
+      break;
+    }
+    sources += " 'sha256-" + Sha256Base64(page.substr(start + 1, end - start - 1)) + "'";
+    at = end + close.size();
+  }
+  return sources.empty() ? " 'none'" : sources;
+}
+
+void Refuse(HttpResponse& response, int status, std::string text) {
+  response.nStatus = status;
+  response.strBody = std::move(text);
+  response.bClose = true;
 }
 
 }  // namespace
@@ -55,114 +87,210 @@ std::string MakeRandomToken() {
   return token;
 }
 
+std::string PagePolicy(std::string_view page) {
+  // The page talks to its own server only; its favicon is an empty data: address.
+  return "default-src 'none'; script-src" + InlineSources(page, "script") + "; style-src" +
+         InlineSources(page, "style") +
+         "; connect-src 'self'; img-src data:; base-uri 'none'; form-action 'none'; "
+         "frame-ancestors 'none'";
+}
+
+// One page's event stream: the hub's events as server-sent events, taken by the front as the
+// client reads them.
+class CPageServer::CEventStream : public IHttpStreamBody,
+                                  public std::enable_shared_from_this<CEventStream> {
+ public:
+  CEventStream(CPageServer& owner, CEventHub& hub) : m_owner(owner), m_hub(hub) {}
+
+  void Subscribe() {
+    m_spEvents = m_hub.Subscribe([weak = weak_from_this()] {
+      if (std::shared_ptr<CEventStream> stream = weak.lock()) {
+        stream->Wake();
+      }
+    });
+  }
+
+  // A newer page took this stream's place: it ends with an event that says so.
+  void Supersede() {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_bSuperseded = true;
+    }
+    m_hub.Unsubscribe(m_spEvents);
+    Wake();
+  }
+
+  void Begin(std::function<void()> wake) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_wake = std::move(wake);
+  }
+
+  bool Take(std::string& out) override {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      if (m_bSuperseded) {
+        out += "event: closed\ndata: Another page of zenlet opened, and " +
+               std::to_string(kMostStreams) +
+               " at most follow it at once: this one no longer does. Reload it to follow it "
+               "again.\n\n";
+        return false;
+      }
+    }
+    while (out.size() < kTakeBytes) {
+      std::optional<std::string> event = m_spEvents->Next(std::chrono::milliseconds(0));
+      if (!event) {
+        break;
+      }
+      out += "data: " + *event + "\n\n";
+    }
+    return !m_spEvents->Ended();
+  }
+
+  void End() override {
+    m_hub.Unsubscribe(m_spEvents);
+    m_owner.StreamEnded(this);
+  }
+
+ private:
+  void Wake() {
+    std::function<void()> wake;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      wake = m_wake;
+    }
+    if (wake) {
+      wake();
+    }
+  }
+
+  CPageServer& m_owner;
+  CEventHub& m_hub;
+  std::shared_ptr<CEventHub::CSubscription> m_spEvents;
+  std::mutex m_mutex;  // what follows
+  std::function<void()> m_wake;
+  bool m_bSuperseded = false;
+};
+
 CPageServer::CPageServer(CEventHub& hub, std::function<void(std::string_view)> submit)
     : m_hub(hub),
       m_submit(std::move(submit)),
-      m_pServer(std::make_unique<httplib::Server>()),
-      m_strToken(MakeRandomToken()) {
-  httplib::Server& server = *m_pServer;
-  server.set_socket_options(ExclusiveSocketOptions);
-  server.set_payload_max_length(kLongestCommand);
-  // Stop waits for every connection's worker: a browser's kept-alive connection, or a silent
-  // one, would hold the quit for the default five seconds. On loopback a new connection per
-  // request costs nothing, and a second is ample for a request to arrive.
-  server.set_keep_alive_max_count(1);
-  server.set_keep_alive_timeout(1);
-  server.set_read_timeout(1, 0);
-  server.set_pre_routing_handler(
-      [this](const httplib::Request& request, httplib::Response& response) {
-        if (HasToken(request)) {
-          return httplib::Server::HandlerResponse::Unhandled;
-        }
-        response.status = 403;
-        response.set_content("This page needs the address zenlet printed, with its token.\n",
-                             "text/plain");
-        return httplib::Server::HandlerResponse::Handled;
-      });
-  server.Get("/", [](const httplib::Request&, httplib::Response& response) {
-    const std::string_view page = PageText();
-    response.set_header("Cache-Control", "no-store");
-    response.set_header("Referrer-Policy", "no-referrer");
-    response.set_content(page.data(), page.size(), "text/html; charset=utf-8");
-  });
-  server.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
-    ServeEvents(response);
-  });
-  server.Post("/command", [this](const httplib::Request& request, httplib::Response& response) {
-    m_submit(request.body);
-    response.status = 202;
-  });
+      m_strToken(MakeRandomToken()),
+      m_strPolicy(PagePolicy(PageText())) {
+  HttpServerOptions options;
+  // A browser opens a few connections at most; the rest is room for clients to be cut off.
+  options.nMaxConnections = 128;
+  options.nMaxWorkers = 4;
+  m_pServer = std::make_unique<CHttpServer>(
+      [this](const HttpRequest& request, HttpResponse& response) { Handle(request, response); },
+      options);
 }
 
 CPageServer::~CPageServer() {
   Stop();
 }
 
-bool CPageServer::HasToken(const httplib::Request& request) const {
-  const std::string given = request.has_param("token") ? request.get_param_value("token")
-                                                       : request.get_header_value(kTokenHeader);
-  return SameText(given, m_strToken);
-}
-
-void CPageServer::ServeEvents(httplib::Response& response) {
-  std::shared_ptr<CEventHub::CSubscription> subscription = m_hub.Subscribe();
-  response.set_header("Cache-Control", "no-store");
-  response.set_chunked_content_provider(
-      "text/event-stream",
-      [subscription, quiet = std::chrono::steady_clock::now()](std::size_t,
-                                                               httplib::DataSink& sink) mutable {
-        std::optional<std::string> event = subscription->Next(std::chrono::milliseconds(500));
-        if (event) {
-          const std::string frame = "data: " + *event + "\n\n";
-          quiet = std::chrono::steady_clock::now();
-          return sink.write(frame.data(), frame.size());
-        }
-        if (subscription->Ended()) {
-          sink.done();
-          return true;
-        }
-        if (std::chrono::steady_clock::now() - quiet >= kKeepAliveEvery) {
-          quiet = std::chrono::steady_clock::now();
-          static constexpr char kComment[] = ": still here\n\n";
-          return sink.write(kComment, sizeof kComment - 1);
-        }
-        return true;
-      },
-      [this, subscription](bool) { m_hub.Unsubscribe(subscription); });
-}
-
 bool CPageServer::Bind(int port, std::string* error) {
-  const bool bBound = port == 0 ? (m_nPort = m_pServer->bind_to_any_port("127.0.0.1")) > 0
-                                : m_pServer->bind_to_port("127.0.0.1", port);
-  if (!bBound) {
+  try {
+    m_nPort = m_pServer->Start(port);
+    return true;
+  } catch (const std::exception&) {
     *error = "cannot serve the page on 127.0.0.1:" + std::to_string(port) +
              (port == 0 ? ": no free port" : ": the port is in use or not allowed");
     return false;
   }
-  if (port != 0) {
-    m_nPort = port;
-  }
-  return true;
-}
-
-void CPageServer::Start() {
-  m_thread = std::thread([this] {
-    m_pServer->listen_after_bind();
-    m_bListenEnded = true;
-  });
-  // Stop before the server runs would not reach it; wait until it does.
-  while (!m_pServer->is_running() && !m_bListenEnded) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
 }
 
 void CPageServer::Stop() {
-  if (m_thread.joinable()) {
-    m_pServer->stop();
-    m_thread.join();
+  {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_streamEnded.wait_for(lock, std::chrono::seconds(1), [this] { return m_aStreams.empty(); });
   }
+  m_pServer->Stop();
 }
 
 std::string CPageServer::PageAddress() const {
   return "http://127.0.0.1:" + std::to_string(m_nPort) + "/?token=" + m_strToken;
+}
+
+bool CPageServer::IsOwnHost(std::string_view host) const {
+  const std::string port = ":" + std::to_string(m_nPort);
+  return EqualsNoCase(host, "127.0.0.1" + port) || EqualsNoCase(host, "localhost" + port);
+}
+
+bool CPageServer::HasToken(const HttpRequest& request) const {
+  const std::optional<std::string> given = QueryValue(request.strQuery, "token");
+  return SameText(given ? *given : request.Header(kTokenHeader), m_strToken);
+}
+
+void CPageServer::Handle(const HttpRequest& request, HttpResponse& response) {
+  response.aHeaders = {{"Cache-Control", "no-store"},
+                       {"Referrer-Policy", "no-referrer"},
+                       {"X-Content-Type-Options", "nosniff"},
+                       {"Content-Security-Policy", m_strPolicy}};
+  if (!IsOwnHost(request.Header("Host"))) {
+    const std::string port = std::to_string(m_nPort);
+    Refuse(response, 403,
+           "This server answers only to 127.0.0.1:" + port + " and localhost:" + port + ".\n");
+    return;
+  }
+  if (!HasToken(request)) {
+    Refuse(response, 403, "This page needs the address zenlet printed, with its token.\n");
+    return;
+  }
+  struct Route {
+    const char* szPath;
+    const char* szMethod;
+  };
+  static constexpr Route kRoutes[] = {{"/", "GET"}, {"/events", "GET"}, {"/command", "POST"}};
+  const auto route = std::find_if(std::begin(kRoutes), std::end(kRoutes), [&](const Route& known) {
+    return request.strPath == known.szPath;
+  });
+  if (route == std::end(kRoutes)) {
+    Refuse(response, 404, "Nothing is served at " + request.strPath + ".\n");
+    return;
+  }
+  const bool bHead = request.strMethod == "HEAD" && std::string_view(route->szMethod) == "GET";
+  if (request.strMethod != route->szMethod && !bHead) {
+    Refuse(response, 405, request.strPath + " takes " + route->szMethod + " only.\n");
+    response.aHeaders.emplace_back("Allow", route->szMethod);
+    return;
+  }
+  if (request.strPath == "/") {
+    response.strContentType = "text/html; charset=utf-8";
+    response.strBody = std::string(PageText());
+  } else if (request.strPath == "/events") {
+    OpenStream(response);
+  } else {
+    m_submit(request.strBody);
+    response.nStatus = 202;
+  }
+}
+
+void CPageServer::OpenStream(HttpResponse& response) {
+  auto stream = std::make_shared<CEventStream>(*this, m_hub);
+  stream->Subscribe();
+  std::shared_ptr<CEventStream> oldest;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_aStreams.size() >= kMostStreams) {
+      oldest = std::move(m_aStreams.front());
+      m_aStreams.pop_front();
+    }
+    m_aStreams.push_back(stream);
+  }
+  if (oldest) {
+    oldest->Supersede();
+  }
+  response.strContentType = "text/event-stream";
+  response.pStream = std::move(stream);
+}
+
+void CPageServer::StreamEnded(const CEventStream* stream) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_aStreams.erase(std::remove_if(m_aStreams.begin(), m_aStreams.end(),
+                                    [stream](const auto& open) { return open.get() == stream; }),
+                     m_aStreams.end());
+  }
+  m_streamEnded.notify_all();
 }

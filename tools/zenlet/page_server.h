@@ -1,27 +1,37 @@
-// The page's transport: an HTTP server on 127.0.0.1 that serves the page, takes commands
-// (POST /command, one JSON command as the body) and pushes the events as server-sent events
-// (GET /events). Every request must carry the random token of the address it printed, as the
-// query parameter "token" or the header X-Zenlet-Token; any other request is refused with 403
-// before it reaches a handler, so neither another web page nor another local user can drive
-// the add-in or read what it shows.
+// The page's transport: an HTTP server on 127.0.0.1, behind the HTTP front
+// (tools/http_front), that serves the page, takes commands (POST /command, one JSON command
+// as the body) and pushes the events as server-sent events (GET /events).
 //
-// Threading: requests are served by the server's own threads; Start and Stop from one thread.
+// Who may ask: a request must name the server by its own address in its Host header
+// (127.0.0.1 or localhost, with the port), so that a site whose name is made to point at
+// 127.0.0.1 cannot reach it through the browser; and it must carry the random token of the
+// address printed, as the query parameter "token" or the header X-Zenlet-Token, so that
+// neither another web page nor another local user can drive the add-in or read what it
+// shows. Any other request is refused with 403, the Host looked at before the token.
+//
+// Every answer carries a content security policy that lets the page run its own inline
+// script and style and nothing else, and be framed by no one; browsers are asked not to
+// guess types and not to send referrers.
+//
+// An open event stream holds a connection but no request worker: the front writes it as the
+// events come. At most kMostStreams are open; one more closes the oldest, which is first sent
+// an event named "closed" that says why, so that its page stops instead of reconnecting.
+//
+// Threading: requests are served by the front's threads; Bind and Stop from one thread.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 
+#include "tools/http_front/http_server.h"
 #include "tools/zenlet/event_hub.h"
-
-namespace httplib {
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
 
 class CPageServer {
  public:
@@ -31,11 +41,11 @@ class CPageServer {
   CPageServer(const CPageServer&) = delete;
   CPageServer& operator=(const CPageServer&) = delete;
 
-  // Takes 127.0.0.1:`port` (0: a free port). False with `error` filled when it cannot be had,
-  // also when another server holds it.
+  // Takes 127.0.0.1:`port` (0: a free port) and serves on it from then on. False with
+  // `error` filled when it cannot be had, also when another server holds it.
   bool Bind(int port, std::string* error);
-  // Serves on the bound port until Stop.
-  void Start();
+  // Call once the hub is closed: the open streams get up to a second to send what the close
+  // left them (the bye), then every connection ends.
   void Stop();
 
   int Port() const { return m_nPort; }
@@ -43,20 +53,30 @@ class CPageServer {
   // The page's address with the token: http://127.0.0.1:PORT/?token=TOKEN
   std::string PageAddress() const;
 
-  // The longest command body taken.
-  static constexpr std::size_t kLongestCommand = 1 << 20;
+  static constexpr std::size_t kMostStreams = 16;
 
  private:
-  bool HasToken(const httplib::Request& request) const;
-  void ServeEvents(httplib::Response& response);
+  class CEventStream;
+
+  void Handle(const HttpRequest& request, HttpResponse& response);
+  bool IsOwnHost(std::string_view host) const;
+  bool HasToken(const HttpRequest& request) const;
+  void OpenStream(HttpResponse& response);
+  void StreamEnded(const CEventStream* stream);
 
   CEventHub& m_hub;
   std::function<void(std::string_view)> m_submit;
-  std::unique_ptr<httplib::Server> m_pServer;
-  std::thread m_thread;
-  std::atomic<bool> m_bListenEnded{false};
-  int m_nPort = 0;
-  std::string m_strToken;
+  const std::string m_strToken;
+  const std::string m_strPolicy;  // the Content-Security-Policy of every answer
+  // Set once the front serves, so read by its threads too; until then nothing is its own host.
+  std::atomic<int> m_nPort{0};
+
+  std::mutex m_mutex;  // the open streams
+  std::condition_variable m_streamEnded;
+  std::deque<std::shared_ptr<CEventStream>> m_aStreams;  // oldest first
+
+  // Last, so that it stops before what its handlers use goes.
+  std::unique_ptr<CHttpServer> m_pServer;
 };
 
 // 32 random hexadecimal digits from the system's random source.
@@ -64,3 +84,7 @@ std::string MakeRandomToken();
 
 // The page, one self-contained HTML file (tools/zenlet/page/zenlet.html), compiled in.
 std::string_view PageText();
+
+// The content security policy that lets `page` run the inline scripts and styles it holds,
+// named by their SHA-256 hashes, and nothing else.
+std::string PagePolicy(std::string_view page);

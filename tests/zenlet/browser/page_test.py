@@ -183,12 +183,28 @@ class PageInABrowser(unittest.TestCase):
         for path in ("/", "/events", "/?token=0123"):
             self.assertEqual(http_status(origin + path), 403, path)
         self.assertEqual(http_status(origin + "/command", b'{"cmd":"quit"}'), 403)
+        # Nor to a name other than its own address (one rebound to 127.0.0.1), token or not.
+        rebound = urllib.request.Request(zenlet.address, headers={
+            "Host": "rebound.example:" + origin.rsplit(":", 1)[1]})
+        with self.assertRaises(urllib.error.HTTPError) as refused:
+            urllib.request.urlopen(rebound, timeout=10)
+        self.assertEqual(refused.exception.code, 403)
+        # The page may run its own script and style only, and be framed by no one.
+        with urllib.request.urlopen(zenlet.address, timeout=10) as page:
+            self.assertRegex(page.headers["Content-Security-Policy"],
+                             r"script-src 'sha256-[^']+'; style-src 'sha256-[^']+'.*"
+                             r"frame-ancestors 'none'")
+            self.assertEqual(page.headers["X-Content-Type-Options"], "nosniff")
+            self.assertEqual(page.headers["Referrer-Policy"], "no-referrer")
 
         browser = self.launch_browser()
         browser.get(zenlet.address)
         window = 'section.explorer[data-explorer="1"] '
         facebook = self.element(browser, window + ".facebook", "Login to Facebook...")
         self.element(browser, window + ".titlebar .title", "explorer 1")
+        # Under that policy the page's style applies as well as its script.
+        self.assertEqual(browser.execute_script(
+            "return getComputedStyle(document.body).backgroundColor"), "rgb(111, 143, 199)")
 
         # The button's face is drawn from the add-in's pixels: opaque somewhere, clear at a corner.
         face = browser.execute_script(
@@ -253,6 +269,23 @@ class PageInABrowser(unittest.TestCase):
         browser.find_element(By.CSS_SELECTOR, "#quit").click()
         self.element(browser, "#ended.shown")
         self.assertEqual(zenlet.process.wait(timeout=30), 0, "".join(zenlet.errors))
+
+    def test_a_page_that_more_pages_displace_says_so_and_a_reload_takes_over(self):
+        zenlet = Zenlet(os.path.join(self.scratch, "data"))
+        self.addCleanup(zenlet.stop)
+        browser = self.launch_browser()
+        browser.get(zenlet.address)
+        self.element(browser, "#connection", "connected: ")
+
+        # As many streams as zenlet serves at once, opened after the page's: its is the oldest.
+        events = zenlet.address.replace("/?token=", "/events?token=")
+        for _ in range(16):
+            self.addCleanup(urllib.request.urlopen(events, timeout=10).close)
+        self.element(browser, "#ended.shown", "Another page of zenlet opened")
+        self.element(browser, "#connection", "not connected: another page follows zenlet")
+        browser.refresh()
+        self.element(browser, "#connection", "connected: ")
+        self.element(browser, 'section.explorer[data-explorer="1"] .facebook', "Login to Facebook...")
 
 
 if __name__ == "__main__":

@@ -1,10 +1,10 @@
-#include "tools/restemu/http_request.h"
+#include "tools/http_front/http_request.h"
 
 #include <httplib.h>
 
 #include <memory>
 
-#include "tools/restemu/form_params.h"
+#include "tools/http_front/http_text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/restemu/http_server.h"
+#include "tools/http_front/http_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -22,6 +22,9 @@ constexpr std::size_t kDrainBytes = 4 * 1024 * 1024;
 // Answers up to this size go out in one piece with their head.
 constexpr std::size_t kSmallAnswer = 64 * 1024;
 constexpr int kAcceptsPerRound = 64;
+// What one stream may send in one round of the loop, so that a source that never runs dry
+// cannot hold up the other connections.
+constexpr std::size_t kStreamRound = 1024 * 1024;
 
 std::string StatusLine(int status) {
   return "HTTP/1.1 " + std::to_string(status) + " " + HttpReasonPhrase(status) + "\r\n";
@@ -29,11 +32,45 @@ std::string StatusLine(int status) {
 
 }  // namespace
 
+// The write end of the wake pipe, which streams keep for as long as they like: once the
+// server is gone, a wake-up goes nowhere.
+class CHttpServer::CWakeSignal {
+ public:
+  explicit CWakeSignal(int fd) : m_nFd(fd) {}
+
+  void Signal() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_nFd >= 0) {
+      const char byte = 0;
+      static_cast<void>(write(m_nFd, &byte, 1));  // a full pipe wakes the loop all the same
+    }
+  }
+  void Disable() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nFd = -1;
+  }
+
+ private:
+  std::mutex m_mutex;
+  int m_nFd;
+};
+
 struct CHttpServer::Connection {
   Connection(int socket, HttpLimits limits) : nSocket(socket), reader(limits) {}
-  ~Connection() { close(nSocket); }
+  ~Connection() {
+    EndStream();
+    close(nSocket);
+  }
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
+
+  void EndStream() {
+    if (std::shared_ptr<IHttpStreamBody> stream = std::move(pStream)) {
+      pStream.reset();
+      stream->End();
+    }
+  }
+  bool HasOutgoing() const { return nOutgoingSent < strOutgoing.size(); }
 
   const int nSocket;
   // The loop thread's own, and not touched while a worker has the connection.
@@ -46,6 +83,12 @@ struct CHttpServer::Connection {
   std::size_t nDrained = 0;
   // Set by the worker before it hands the connection back.
   bool bCloseWhenBack = false;
+  std::shared_ptr<IHttpStreamBody> pStream;  // the answer is a stream
+  // A stream's, once the loop writes it: the bytes not yet sent, and whether Take is done.
+  bool bStreaming = false;
+  bool bStreamOver = false;
+  std::string strOutgoing;
+  std::size_t nOutgoingSent = 0;
 };
 
 CHttpServer::CHttpServer(Handler handler, HttpServerOptions options)
@@ -53,6 +96,9 @@ CHttpServer::CHttpServer(Handler handler, HttpServerOptions options)
 
 CHttpServer::~CHttpServer() {
   Stop();
+  if (m_spWake) {
+    m_spWake->Disable();
+  }
   for (int fd : m_aWakePipe) {
     if (fd >= 0) {
       close(fd);
@@ -85,6 +131,7 @@ int CHttpServer::Start(int port) {
     m_nListener = -1;
     throw std::runtime_error(where + std::strerror(error));
   }
+  m_spWake = std::make_shared<CWakeSignal>(m_aWakePipe[1]);
   m_bStarted = true;
   m_loop = std::thread([this] { Loop(); });
   return ntohs(address.sin_port);
@@ -100,14 +147,14 @@ void CHttpServer::Stop() {
     m_loop.join();
   }
   StopWorkers();
+  std::vector<ConnectionPtr> returned;  // let go of outside the lock: their streams end
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_aReturned.clear();
+  returned.swap(m_aReturned);
 }
 
 void CHttpServer::Wake() const {
-  if (m_aWakePipe[1] >= 0) {
-    const char byte = 0;
-    static_cast<void>(write(m_aWakePipe[1], &byte, 1));
+  if (m_spWake) {
+    m_spWake->Signal();
   }
 }
 
@@ -127,6 +174,12 @@ void CHttpServer::Loop() {
       Resume(connection);
     }
     returned.clear();
+    // Streams whose source may have more since the last round: the wake-ups come here.
+    for (const ConnectionPtr& connection : std::vector<ConnectionPtr>(m_aConnections)) {
+      if (connection->bStreaming && !connection->HasOutgoing() && !connection->bClosed) {
+        Flush(connection);
+      }
+    }
     ExpireDeadlines();
 
     const Clock::time_point now = Clock::now();
@@ -141,7 +194,8 @@ void CHttpServer::Loop() {
         continue;
       }
       next = std::min(next, connection->deadline);
-      fds.push_back({connection->nSocket, POLLIN, 0});
+      const short events = connection->HasOutgoing() ? POLLIN | POLLOUT : POLLIN;
+      fds.push_back({connection->nSocket, events, 0});
       polled.push_back(connection);
     }
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now).count();
@@ -161,7 +215,11 @@ void CHttpServer::Loop() {
       Accept();
     }
     for (std::size_t i = 0; i < polled.size(); ++i) {
-      if (fds[i + 2].revents != 0 && !polled[i]->bClosed) {
+      const short revents = fds[i + 2].revents;
+      if ((revents & POLLOUT) != 0 && !polled[i]->bClosed) {
+        Flush(polled[i]);
+      }
+      if ((revents & ~POLLOUT) != 0 && !polled[i]->bClosed) {
         Read(polled[i]);
       }
     }
@@ -172,6 +230,9 @@ void CHttpServer::Loop() {
   m_nListener = -1;
   for (const ConnectionPtr& connection : m_aConnections) {
     shutdown(connection->nSocket, SHUT_RDWR);
+    if (!connection->bBusy) {
+      connection->EndStream();
+    }
   }
   m_aConnections.clear();
 }
@@ -203,18 +264,26 @@ void CHttpServer::Accept() {
 }
 
 bool CHttpServer::MakeRoom() {
-  ConnectionPtr oldest;
+  // The connection idle the longest (or refused and being drained) goes first; when none is,
+  // the one whose request has been arriving the longest. Deadlines order both: an idle one's
+  // runs from its last request, an arriving one's from its first byte.
+  ConnectionPtr victim;
+  bool bVictimSpare = false;
   for (const ConnectionPtr& connection : m_aConnections) {
-    const bool bSpare =
-        !connection->bBusy && (connection->bDraining || !connection->reader.HasStarted());
-    if (bSpare && (!oldest || connection->deadline < oldest->deadline)) {
-      oldest = connection;
+    if (connection->bBusy || connection->bStreaming) {
+      continue;
+    }
+    const bool bSpare = connection->bDraining || !connection->reader.HasStarted();
+    if (!victim || (bSpare && !bVictimSpare) ||
+        (bSpare == bVictimSpare && connection->deadline < victim->deadline)) {
+      victim = connection;
+      bVictimSpare = bSpare;
     }
   }
-  if (oldest) {
-    Close(oldest);
+  if (victim) {
+    Close(victim);
   }
-  return oldest != nullptr;
+  return victim != nullptr;
 }
 
 void CHttpServer::Read(const ConnectionPtr& connection) {
@@ -226,7 +295,8 @@ void CHttpServer::Read(const ConnectionPtr& connection) {
     }
     return;
   }
-  if (connection->bDraining) {
+  // A refused request's rest, or whatever a stream's client still sends, is dropped.
+  if (connection->bDraining || connection->bStreaming) {
     connection->nDrained += static_cast<std::size_t>(count);
     if (count == 0 || connection->nDrained > kDrainBytes) {
       Close(connection);
@@ -287,12 +357,20 @@ void CHttpServer::Close(const ConnectionPtr& connection) {
   connection->bClosed = true;
   m_aConnections.erase(std::remove(m_aConnections.begin(), m_aConnections.end(), connection),
                        m_aConnections.end());
+  connection->EndStream();
 }
 
 void CHttpServer::Resume(const ConnectionPtr& connection) {
   connection->bBusy = false;
   if (connection->bCloseWhenBack) {
     Close(connection);
+    return;
+  }
+  if (connection->pStream) {
+    connection->bStreaming = true;
+    connection->deadline = Clock::now() + m_options.sendStallTimeout;
+    connection->pStream->Begin([wake = m_spWake] { wake->Signal(); });
+    Flush(connection);
     return;
   }
   connection->deadline = Clock::now() + (connection->reader.HasStarted() ? m_options.requestTimeout
@@ -307,7 +385,7 @@ void CHttpServer::ExpireDeadlines() {
     if (connection->bBusy || now < connection->deadline) {
       continue;
     }
-    if (connection->bDraining || !connection->reader.HasStarted()) {
+    if (connection->bStreaming || connection->bDraining || !connection->reader.HasStarted()) {
       Close(connection);
     } else {
       const auto seconds =
@@ -327,26 +405,37 @@ void CHttpServer::Serve(const ConnectionPtr& connection, const HttpRequest& requ
     response.nStatus = 500;
     response.strBody = std::string("internal error: ") + error.what() + "\n";
   }
-  bool bKeepAlive = request.bKeepAlive && !response.bCutHalfway;
+  bool bKeepAlive = request.bKeepAlive && !response.bCutHalfway && !response.bClose;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     bKeepAlive = bKeepAlive && !m_bStopping;
   }
-  std::string head = StatusLine(response.nStatus) + "Content-Type: " + response.strContentType +
-                     "\r\nContent-Length: " + std::to_string(response.strBody.size()) +
-                     "\r\nConnection: " + (bKeepAlive ? "keep-alive" : "close") + "\r\n\r\n";
-  const std::size_t bodyBytes = request.strMethod == "HEAD" ? 0
-                                : response.bCutHalfway      ? response.strBody.size() / 2
-                                                            : response.strBody.size();
-  bool bSent = false;
-  if (bodyBytes <= kSmallAnswer) {
-    head.append(response.strBody, 0, bodyBytes);
-    bSent = Send(*connection, head.data(), head.size());
-  } else {
-    bSent = Send(*connection, head.data(), head.size()) &&
-            Send(*connection, response.strBody.data(), bodyBytes);
+  std::string head =
+      StatusLine(response.nStatus) + "Content-Type: " + response.strContentType + "\r\n";
+  for (const auto& [name, value] : response.aHeaders) {
+    head += name + ": " + value + "\r\n";
   }
-  connection->bCloseWhenBack = !bSent || !bKeepAlive;
+  if (response.pStream) {
+    // The loop writes it, head and all; it ends with the connection.
+    connection->strOutgoing = head + "Connection: close\r\n\r\n";
+    connection->bStreamOver = request.strMethod == "HEAD";
+    connection->pStream = std::move(response.pStream);
+  } else {
+    head += "Content-Length: " + std::to_string(response.strBody.size()) +
+            "\r\nConnection: " + (bKeepAlive ? "keep-alive" : "close") + "\r\n\r\n";
+    const std::size_t bodyBytes = request.strMethod == "HEAD" ? 0
+                                  : response.bCutHalfway      ? response.strBody.size() / 2
+                                                              : response.strBody.size();
+    bool bSent = false;
+    if (bodyBytes <= kSmallAnswer) {
+      head.append(response.strBody, 0, bodyBytes);
+      bSent = Send(*connection, head.data(), head.size());
+    } else {
+      bSent = Send(*connection, head.data(), head.size()) &&
+              Send(*connection, response.strBody.data(), bodyBytes);
+    }
+    connection->bCloseWhenBack = !bSent || !bKeepAlive;
+  }
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_aReturned.push_back(connection);
@@ -380,6 +469,46 @@ bool CHttpServer::Send(Connection& connection, const char* data, std::size_t siz
     return false;
   }
   return true;
+}
+
+void CHttpServer::Flush(const ConnectionPtr& connection) {
+  std::size_t sent = 0;
+  for (;;) {
+    if (!connection->HasOutgoing()) {
+      connection->strOutgoing.clear();
+      connection->nOutgoingSent = 0;
+      if (!connection->bStreamOver && sent < kStreamRound) {
+        connection->bStreamOver = !connection->pStream->Take(connection->strOutgoing);
+        connection->deadline = Clock::now() + m_options.sendStallTimeout;
+      }
+      if (!connection->HasOutgoing()) {
+        connection->deadline = Clock::time_point::max();
+        if (connection->bStreamOver) {
+          Close(connection);
+        } else if (sent >= kStreamRound) {
+          Wake();  // the other connections' turn first; the next round goes on
+        }
+        return;
+      }
+    }
+    const ssize_t count =
+        send(connection->nSocket, connection->strOutgoing.data() + connection->nOutgoingSent,
+             connection->strOutgoing.size() - connection->nOutgoingSent, MSG_NOSIGNAL);
+    if (count > 0) {
+      connection->nOutgoingSent += static_cast<std::size_t>(count);
+      sent += static_cast<std::size_t>(count);
+      connection->deadline = Clock::now() + m_options.sendStallTimeout;
+      continue;
+    }
+    if (count < 0 && errno == EINTR) {
+      continue;
+    }
+    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      return;  // POLLOUT tells when the client has taken some; the deadline is running
+    }
+    Close(connection);
+    return;
+  }
 }
 
 void CHttpServer::Post(std::function<void()> task) {

@@ -1,8 +1,9 @@
-#include "tests/restemu/raw_http_client.h"
+#include "tests/http_front/raw_http_client.h"
 
 #include <arpa/inet.h>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -41,6 +42,12 @@ CRawConnection::CRawConnection(int port) {
       connect(m_nSocket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     close(m_nSocket);
     m_nSocket = -1;
+  }
+  // A request's last piece goes out at once, not when the server acknowledges the rest,
+  // which it delays until the answer it cannot give before the whole request.
+  const int one = 1;
+  if (m_nSocket >= 0) {
+    setsockopt(m_nSocket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   }
 }
 
@@ -83,15 +90,12 @@ bool CRawConnection::Receive(std::chrono::steady_clock::time_point deadline) {
 
 std::optional<RawAnswer> CRawConnection::ReadAnswer(std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  std::size_t end = std::string::npos;
-  while ((end = m_strBuffer.find("\r\n\r\n")) == std::string::npos) {
-    if (!Receive(deadline)) {
-      return std::nullopt;
-    }
+  const std::optional<std::string> head = ReadThrough("\r\n\r\n", timeout);
+  if (!head) {
+    return std::nullopt;
   }
   RawAnswer answer;
-  answer.strHead = m_strBuffer.substr(0, end + 2);
-  m_strBuffer.erase(0, end + 4);
+  answer.strHead = head->substr(0, head->size() - 2);
   if (answer.strHead.rfind("HTTP/1.", 0) != 0 || answer.strHead.size() < 12) {
     return std::nullopt;
   }
@@ -106,6 +110,20 @@ std::optional<RawAnswer> CRawConnection::ReadAnswer(std::chrono::milliseconds ti
   answer.strBody = m_strBuffer.substr(0, size);
   m_strBuffer.erase(0, size);
   return answer;
+}
+
+std::optional<std::string> CRawConnection::ReadThrough(std::string_view marker,
+                                                       std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::size_t end = std::string::npos;
+  while ((end = m_strBuffer.find(marker)) == std::string::npos) {
+    if (!Receive(deadline)) {
+      return std::nullopt;
+    }
+  }
+  std::string text = m_strBuffer.substr(0, end + marker.size());
+  m_strBuffer.erase(0, end + marker.size());
+  return text;
 }
 
 bool CRawConnection::ClosedWithin(std::chrono::milliseconds timeout) {

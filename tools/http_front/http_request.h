@@ -1,7 +1,7 @@
-// HTTP/1.1 requests as the emulator's server reads them off a connection. The reader takes
-// bytes as they arrive and never holds more than the limits allow: the head is bounded as it
-// is read, and the body is bounded by what it amounts to once the chunks are joined and the
-// compression undone, not by what the client announces.
+// HTTP/1.1 requests as the HTTP front (http_server.h) reads them off a connection. The
+// reader takes bytes as they arrive and never holds more than the limits allow: the head is
+// bounded as it is read, and the body is bounded by what it amounts to once the chunks are
+// joined and the compression undone, not by what the client announces.
 #pragma once
 
 #include <cstddef>

@@ -1,12 +1,13 @@
-// The emulator's HTTP front on its own: the request reader fed whole and byte by byte, and
-// the server's deadlines, connection cap and "100 Continue", with short timeouts.
-#include "tools/restemu/http_server.h"
+// The HTTP front on its own: the request reader fed whole and byte by byte, and the server's
+// deadlines, connection cap, streams and "100 Continue", with short timeouts.
+#include "tools/http_front/http_server.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <stdexcept>
 
-#include "tests/restemu/raw_http_client.h"
+#include "tests/http_front/raw_http_client.h"
 
 namespace {
 
@@ -121,13 +122,60 @@ TEST(RequestReaderTest, PipelinedRequestsComeOneAfterTheOther) {
   EXPECT_FALSE(reader.HasStarted());
 }
 
+// A stream whose text the test hands over; with bEndless, one that never runs dry.
+class CTestStream : public IHttpStreamBody {
+ public:
+  explicit CTestStream(bool bEndless = false) : m_bEndless(bEndless) {}
+
+  void Push(const std::string& text, bool bLast = false) {
+    std::function<void()> wake;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_strReady += text;
+      m_bLast = bLast;
+      wake = m_wake;
+    }
+    if (wake) {
+      wake();
+    }
+  }
+  void Begin(std::function<void()> wake) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_wake = std::move(wake);
+  }
+  bool Take(std::string& out) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    out += m_bEndless ? std::string(64 * 1024, 'x') : m_strReady;
+    m_strReady.clear();
+    return !m_bLast;
+  }
+  void End() override { ++m_nEnded; }
+
+  std::atomic<int> m_nEnded{0};
+
+ private:
+  const bool m_bEndless;
+  std::mutex m_mutex;
+  std::string m_strReady;
+  bool m_bLast = false;
+  std::function<void()> m_wake;
+};
+
 class CHttpServerTest : public ::testing::Test {
  protected:
   void StartServer(HttpServerOptions options) {
     m_pServer = std::make_unique<CHttpServer>(
-        [](const HttpRequest& request, HttpResponse& response) {
+        [this](const HttpRequest& request, HttpResponse& response) {
           if (request.strPath == "/throw") {
             throw std::runtime_error("handler failed");
+          }
+          if (request.strPath == "/stream" || request.strPath == "/endless") {
+            auto stream = std::make_shared<CTestStream>(request.strPath == "/endless");
+            response.pStream = stream;
+            response.aHeaders.emplace_back("X-Stream", "yes");
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_aStreams.push_back(std::move(stream));
+            return;
           }
           response.strBody = request.strMethod + " " + request.strPath + " " + request.strBody;
         },
@@ -135,11 +183,28 @@ class CHttpServerTest : public ::testing::Test {
     m_nPort = m_pServer->Start(0);
   }
 
+  // The streams the handler opened, once there are `count`.
+  std::vector<std::shared_ptr<CTestStream>> Streams(std::size_t count) {
+    for (int i = 0; i < 500; ++i) {
+      {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_aStreams.size() >= count) {
+          return m_aStreams;
+        }
+      }
+      std::this_thread::sleep_for(10ms);
+    }
+    ADD_FAILURE() << "fewer than " << count << " streams opened";
+    return {};
+  }
+
   std::optional<RawAnswer> Get(CRawConnection& connection, const std::string& path) {
     connection.Send("GET " + path + " HTTP/1.1\r\nHost: h\r\n\r\n");
     return connection.ReadAnswer();
   }
 
+  std::mutex m_mutex;
+  std::vector<std::shared_ptr<CTestStream>> m_aStreams;
   std::unique_ptr<CHttpServer> m_pServer;
   int m_nPort = 0;
 };
@@ -178,22 +243,95 @@ TEST_F(CHttpServerTest, SilentAndSlowConnectionsAreCutOffAtTheirDeadlines) {
   EXPECT_EQ(served->strBody, "GET /two ");
 }
 
-TEST_F(CHttpServerTest, PastTheCapTheConnectionIdleTheLongestMakesRoom) {
+TEST_F(CHttpServerTest, PastTheCapTheIdleGoFirstThenTheLongestArrivingButNeverAStream) {
+  // Slow senders filling every place were never cut off to make room, so until their
+  // deadlines every other client was turned away.
   HttpServerOptions options;
-  options.nMaxConnections = 3;
+  options.nMaxConnections = 4;
+  StartServer(options);
+  CRawConnection stream(m_nPort);
+  stream.Send("GET /stream HTTP/1.1\r\nHost: h\r\n\r\n");
+  ASSERT_TRUE(stream.ReadThrough("\r\n\r\n"));
+  std::vector<std::unique_ptr<CRawConnection>> others;
+  for (const char* sent : {"GET /slow HTTP/1.1\r\n", "", "GET /slower HTTP/1.1\r\n"}) {
+    others.push_back(std::make_unique<CRawConnection>(m_nPort));
+    others.back()->Send(sent);
+    std::this_thread::sleep_for(50ms);  // so that they are in the order opened
+  }
+  CRawConnection& earliest = *others[0];
+  CRawConnection& idle = *others[1];
+  CRawConnection& latest = *others[2];
+  const auto expectAnswered = [this](const std::string& path) {
+    CRawConnection newest(m_nPort);
+    newest.Send("GET " + path + " HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n");
+    const auto answer = newest.ReadAnswer();
+    ASSERT_TRUE(answer) << path;
+    EXPECT_EQ(answer->strBody, "GET " + path + " ");
+    EXPECT_TRUE(newest.ClosedWithin(2s));
+  };
+
+  // The idle one goes first, though it is not the oldest.
+  expectAnswered("/idle-goes");
+  EXPECT_TRUE(idle.ClosedWithin(2s));
+  EXPECT_FALSE(earliest.ClosedWithin(100ms));
+  // With none idle, the request that has been arriving the longest goes.
+  CRawConnection filler(m_nPort);
+  filler.Send("GET /filler HTTP/1.1\r\n");
+  std::this_thread::sleep_for(50ms);
+  expectAnswered("/earliest-goes");
+  EXPECT_TRUE(earliest.ClosedWithin(2s));
+  EXPECT_FALSE(latest.ClosedWithin(100ms));
+  EXPECT_FALSE(filler.ClosedWithin(100ms));
+  // A stream is never the one to go.
+  Streams(1)[0]->Push("still here");
+  EXPECT_EQ(stream.ReadThrough("here", 2s), "still here");
+}
+
+TEST_F(CHttpServerTest, StreamsHoldNoWorkerAndEndWithTheirSourceClientOrStall) {
+  HttpServerOptions options;
+  options.nMaxWorkers = 1;
+  options.sendStallTimeout = 300ms;
   StartServer(options);
 
-  std::vector<std::unique_ptr<CRawConnection>> idle;
+  std::vector<std::unique_ptr<CRawConnection>> clients;
   for (int i = 0; i < 3; ++i) {
-    idle.push_back(std::make_unique<CRawConnection>(m_nPort));
-    std::this_thread::sleep_for(50ms);  // so that the first one is the oldest
+    clients.push_back(std::make_unique<CRawConnection>(m_nPort));
+    clients.back()->Send("GET /stream HTTP/1.1\r\nHost: h\r\n\r\n");
+    const auto head = clients.back()->ReadThrough("\r\n\r\n");
+    ASSERT_TRUE(head) << "stream " << i;
+    EXPECT_NE(head->find("X-Stream: yes\r\nConnection: close"), std::string::npos) << *head;
+    EXPECT_EQ(head->find("Content-Length"), std::string::npos) << *head;
   }
-  CRawConnection newest(m_nPort);
-  const auto answer = Get(newest, "/room");
+  // The one worker is free for other requests while the streams stay open.
+  CRawConnection plain(m_nPort);
+  const auto answer = Get(plain, "/plain");
   ASSERT_TRUE(answer);
-  EXPECT_EQ(answer->strBody, "GET /room ");
-  EXPECT_TRUE(idle[0]->ClosedWithin(2s));
-  EXPECT_FALSE(idle[2]->ClosedWithin(100ms));
+  EXPECT_EQ(answer->strBody, "GET /plain ");
+
+  const std::vector<std::shared_ptr<CTestStream>> streams = Streams(3);
+  streams[0]->Push("data: one\n\n");
+  streams[0]->Push("data: two\n\n", true);
+  EXPECT_EQ(clients[0]->ReadThrough("two\n\n"), "data: one\n\ndata: two\n\n");
+  EXPECT_TRUE(clients[0]->ClosedWithin(2s));  // its source said that was all
+  clients[1].reset();                         // the client went away
+  for (int i = 0; i < 200 && (streams[0]->m_nEnded == 0 || streams[1]->m_nEnded == 0); ++i) {
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(streams[0]->m_nEnded, 1);
+  EXPECT_EQ(streams[1]->m_nEnded, 1);
+
+  // A client that takes nothing of an endless stream is cut off once the stall time is up.
+  CRawConnection stalled(m_nPort);
+  stalled.Send("GET /endless HTTP/1.1\r\nHost: h\r\n\r\n");
+  const std::shared_ptr<CTestStream> endless = Streams(4)[3];
+  for (int i = 0; i < 300 && endless->m_nEnded == 0; ++i) {
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(endless->m_nEnded, 1);
+
+  m_pServer->Stop();
+  EXPECT_EQ(streams[2]->m_nEnded, 1);  // the server's stop ends the rest
+  EXPECT_TRUE(clients[2]->ClosedWithin(2s));
 }
 
 TEST_F(CHttpServerTest, ABodyAwaitingTheGoAheadGetsOneHundredContinue) {

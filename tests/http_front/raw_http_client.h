@@ -36,6 +36,10 @@ class CRawConnection {
   // The next answer, its body read by Content-Length; nothing when the connection ends or
   // the time runs out first.
   std::optional<RawAnswer> ReadAnswer(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  // What arrives up to and including the first `marker` (a stream's head, then its events);
+  // nothing when the connection ends or the time runs out first.
+  std::optional<std::string> ReadThrough(
+      std::string_view marker, std::chrono::milliseconds timeout = std::chrono::seconds(10));
   // Whether the server ends the connection within `timeout`; what it sends first is dropped.
   bool ClosedWithin(std::chrono::milliseconds timeout);
 
@@ -72,8 +76,7 @@ class CSlowSenders {
 // never reading the answer.
 std::vector<std::unique_ptr<CRawConnection>> OpenIdleConnections(int port, int count);
 
-// A request written out whole, for sending over a raw connection. written out whole, for sending
-// over a raw connection.
+// A request written out whole, for sending over a raw connection.
 std::string RawPost(const std::string& path, const std::string& body,
                     const std::string& extraHeaders = "",
                     const std::string& type = "application/x-www-form-urlencoded");
