@@ -14,6 +14,7 @@ namespace {
 constexpr time_t kReadTimeoutSeconds = 10;
 constexpr time_t kWriteTimeoutSeconds = 10;
 constexpr time_t kKeepAliveSeconds = 5;
+constexpr std::size_t kDrainBytes = 4 * 1024 * 1024;
 
 HttpRequest ToRequest(const httplib::Request& from, std::string body) {
   HttpRequest request;
@@ -47,16 +48,21 @@ std::string BoundaryOf(const httplib::Request& request) {
 // False when the body breaks off or is too large (`*tooLarge`).
 bool ReadBody(const httplib::Request& request, const httplib::ContentReader& reader,
               std::size_t limit, std::string* body, bool* tooLarge) {
+  std::size_t dropped = 0;
   const auto append = [&](const char* data, std::size_t size) {
-    if (body->size() + size > limit) {
+    if (*tooLarge || body->size() + size > limit) {
+      // Refused; what the client still sends is read and dropped for a while, so that it
+      // gets to read the refusal instead of a connection reset under its feet.
       *tooLarge = true;
-      return false;
+      body->clear();
+      dropped += size;
+      return dropped <= kDrainBytes;
     }
     body->append(data, size);
     return true;
   };
   if (!request.is_multipart_form_data()) {
-    return reader(append);
+    return reader(append) && !*tooLarge;
   }
   const std::string boundary = BoundaryOf(request);
   bool first = true;
@@ -75,7 +81,7 @@ bool ReadBody(const httplib::Request& request, const httplib::ContentReader& rea
       },
       append);
   const std::string end = (first ? "--" : "\r\n--") + boundary + "--\r\n";
-  return read && append(end.data(), end.size());
+  return read && append(end.data(), end.size()) && !*tooLarge;
 }
 
 void WriteResponse(HttpResponse&& from, httplib::Response& to) {
