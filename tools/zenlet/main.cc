@@ -18,6 +18,7 @@
 #include "addin/addin_module.h"
 #include "common/deployment.h"
 #include "common/text.h"
+#include "platform/curl/curl_http_transport.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/terminal_user_shell.h"
 #include "platform/sim/sim_outlook.h"
@@ -113,20 +114,25 @@ int Run(const ProgramOptions& options) {
     }
   }
 
+  // The built-in service takes the API calls over TLS, with a certificate made now that the
+  // add-in's transport trusts beside the system's roots; the login and permission pages a
+  // person's browser opens stay on its plain loopback port, so no browser warns about it.
   std::unique_ptr<CRestEmulator> pEmulator;
-  std::string serviceHost = options.strServiceHost;
-  int servicePort = options.nServicePort;
+  std::string serviceAddress = options.strServiceUrl;
+  std::string pageAddress = options.strServiceUrl;
   if (options.strServiceUrl.empty()) {
     pEmulator = std::make_unique<CRestEmulator>(
         ParseScenario(DemoScenarioText(), static_cast<std::int64_t>(std::time(nullptr))));
-    servicePort = pEmulator->Start(0);
-    serviceHost = "127.0.0.1";
+    pEmulator->Start(0);
+    pEmulator->StartTls(0);
+    serviceAddress = pEmulator->TlsAddress() + "/";
+    pageAddress = pEmulator->Address() + "/";
   }
-  const std::string serviceAddress =
-      "http://" + serviceHost + ":" + std::to_string(servicePort) + "/";
 
   CPosixPlatform adapters;
   Platform platform = adapters.Bundle();
+  CCurlHttpTransport serviceTransport(pEmulator ? pEmulator->CertificatePem() : std::string());
+  platform.pHttp = &serviceTransport;
   SimOutlookOptions outlookOptions;
   outlookOptions.strVersion = Utf8ToWide(options.strOutlookVersion);
   CSimOutlook outlook(*platform.pClock, outlookOptions);
@@ -137,7 +143,8 @@ int Run(const ProgramOptions& options) {
     outlook.OpenExplorer();
   }
 
-  CAddinModule module(platform, ServiceDeployment(serviceHost, servicePort));
+  CAddinModule module(
+      platform, DeploymentForLocalService(GetDeploymentConfig(), serviceAddress, pageAddress));
   CConnect connect = module.CreateConnect();
 
   CDriver::Settings settings;
@@ -148,7 +155,7 @@ int Run(const ProgramOptions& options) {
                     {"data_dir", dataDir.empty() ? nullptr : nlohmann::ordered_json(dataDir)}};
   settings.bAutoOk = options.bAutoOk;
   if (pEmulator && options.bBatch && !options.bNoAutoBrowser) {
-    settings.browser = [browser = CAutoBrowser(servicePort)](const std::wstring& address) {
+    settings.browser = [browser = CAutoBrowser(pEmulator->Port())](const std::wstring& address) {
       browser.Visit(address);
     };
   }

@@ -38,14 +38,3 @@ void UseDataDir(const std::string& absoluteFolder) {
   setenv("XDG_CONFIG_HOME", absoluteFolder.c_str(), 1);
   setenv("XDG_DATA_HOME", absoluteFolder.c_str(), 1);
 }
-
-DeploymentConfig ServiceDeployment(const std::string& host, int port) {
-  const std::string address = "http://" + host + ":" + std::to_string(port);
-  DeploymentConfig config = GetDeploymentConfig();
-  config.strApiHost = host;
-  config.nApiPort = port;
-  config.strLoginPage = address + "/login.php";
-  config.strAuthorizePage = address + "/authorize.php";
-  config.strSiteAddress = address + "/";
-  return config;
-}

@@ -3,8 +3,6 @@
 
 #include <string>
 
-#include "common/deployment.h"
-
 // Makes `folder` (and its parents, mode 0700) and proves it can be written by creating and
 // removing a file in it. Fills `absolute` with its absolute path, or `error` with why not.
 bool PrepareDataDir(const std::string& folder, std::string* absolute, std::string* error);
@@ -12,6 +10,3 @@ bool PrepareDataDir(const std::string& folder, std::string* absolute, std::strin
 // Points the Linux adapters' folders at `folder`: the settings store and its key, and the
 // log, all below it. Call before the adapters are made.
 void UseDataDir(const std::string& absoluteFolder);
-
-// This build's deployment with the service and its pages at http://host:port/.
-DeploymentConfig ServiceDeployment(const std::string& host, int port);
