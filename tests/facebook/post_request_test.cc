@@ -79,31 +79,6 @@ TEST_P(NoStatusTest, NoAnswerAndOneErrorLine) {
   EXPECT_EQ(h.Errors(""), 1);
 }
 
-TEST(PostRequestTest, OverTlsARefusedCertificateIsNoAnswerAndSendsNothing) {
-  CScriptedHttpTransport transport;
-  transport.SetPortKind(443, ScriptedPortKind::kTlsOtherName);
-  transport.SetStandingAnswer(ScriptedHttpAnswer::Body("<never/>"));
-  CLibxml2Parser parser;
-  CManualClock clock;
-  CRecordingLogBackend log;
-  CLogger logger("fap", &log);
-  DeploymentConfig config = TestDeployment();
-  config.strApiAddress = "https://api.zenlet.example/";
-  const CFacebookClient client(config, transport, parser, clock, logger);
-
-  FacebookCallResult result;
-  PostRequest(client, "session_key=s&status=hello", result);
-  EXPECT_EQ(result.nStatus, -4);
-  EXPECT_EQ(result.nHttpStatus, -1);
-  const RecordedHttpExchange tried = transport.Exchanges().at(0);
-  EXPECT_EQ(tried.strHost + ":" + std::to_string(tried.nPort), "api.zenlet.example:443");
-  EXPECT_TRUE(tried.bTls);
-  EXPECT_TRUE(transport.SentBodies().empty());
-  EXPECT_EQ(log.Count(LogPriority::kError, ""), 1);
-  EXPECT_EQ(log.Count(LogPriority::kError, "hr: hsra failed. NULL."), 1);
-  EXPECT_EQ(log.Count(LogPriority::kDebug, "hr: hsra: the server's certificate was refused"), 1);
-}
-
 INSTANTIATE_TEST_SUITE_P(
     EveryStepBeforeTheStatus, NoStatusTest,
     ::testing::Values(FailureCase{HttpStep::kOpenSession, "hr: ioa failed. NULL."},
