@@ -14,8 +14,8 @@
 
 class CSelfSignedCertificate {
  public:
-  // A 2048-bit RSA key and a certificate for `hosts` (names or IPv4 addresses), valid from an
-  // hour ago for a year. Throws std::runtime_error when OpenSSL fails.
+  // A P-256 key and a certificate for `hosts` (names or IPv4 addresses) signed with it, valid
+  // from an hour ago for a year. Throws std::runtime_error when OpenSSL fails.
   explicit CSelfSignedCertificate(const std::vector<std::string>& hosts);
   ~CSelfSignedCertificate();
   CSelfSignedCertificate(const CSelfSignedCertificate&) = delete;
