@@ -3,13 +3,13 @@
 // at a service on a loopback port.
 #pragma once
 
+#include <optional>
 #include <string>
 
 struct DeploymentConfig {
   std::string strApiKey;         // 32 lowercase hex characters
   std::string strAppSecret;      // 32 lowercase hex characters
-  std::string strApiHost;        // host of the REST API server
-  int nApiPort = 80;             // its TCP port
+  std::string strApiAddress;     // the REST API server: "https://host[:port]/"
   std::string strLoginPage;      // full address of the token login page
   std::string strAuthorizePage;  // full address of the extended-permission page
   std::string strSiteAddress;    // the web site, with its trailing slash
@@ -21,9 +21,27 @@ struct DeploymentConfig {
 // The configuration this build was made with.
 const DeploymentConfig& GetDeploymentConfig();
 
-// This build's configuration with the service and its pages at http://host:port/ (an
-// emulator on loopback, for the zenlet program and the tests).
-DeploymentConfig ServiceDeployment(const std::string& host, int port);
+// A server named by its root address.
+struct ServiceAddress {
+  bool bTls = true;  // "https://": the connection runs over TLS
+  std::string strHost;
+  int nPort = 443;
+};
+
+// Reads "https://host[:port][/]" or "http://host[:port][/]": a host name, an IPv4 address or
+// a bracketed IPv6 address, a port from 1 to 65535 (443 or 80 when left out), and nothing
+// after the root. Anything else (another scheme, a user, a path, a query) gives nothing.
+std::optional<ServiceAddress> ParseServiceAddress(const std::string& address);
+
+// "localhost", an address of 127.0.0.0/8, or ::1: a host whose traffic never leaves the
+// machine, so plain HTTP to it exposes nothing.
+bool IsLoopbackHost(const std::string& host);
+
+// `base` aimed at a service of this machine as the emulator serves it: the REST API at
+// `apiRoot`, the login and permission pages and the web site below `pageRoot` (both root
+// addresses with their trailing slash).
+DeploymentConfig DeploymentForLocalService(DeploymentConfig base, const std::string& apiRoot,
+                                           const std::string& pageRoot);
 
 // Fixed facts about the product itself.
 inline constexpr const char* kProductVersion = "0.1.0.32";

@@ -60,6 +60,11 @@ std::int32_t AddSaturated(std::int32_t a, std::int64_t b) {
       std::min<std::int64_t>(sum, std::numeric_limits<std::int32_t>::max()));
 }
 
+// The API server of `address`; nothing to connect to when the address cannot be read.
+ServiceAddress ApiServer(const std::string& address) {
+  return ParseServiceAddress(address).value_or(ServiceAddress{true, std::string(), 0});
+}
+
 }  // namespace
 
 CFacebookClient::CFacebookClient(const DeploymentConfig& config, IHttpTransport& http,
@@ -67,17 +72,23 @@ CFacebookClient::CFacebookClient(const DeploymentConfig& config, IHttpTransport&
     : m_strApiKey(config.strApiKey),
       m_strAppSecret(config.strAppSecret),
       m_strApiVersion(kApiVersion),
-      m_strApiHost(config.strApiHost),
+      m_strApiHost(ApiServer(config.strApiAddress).strHost),
       m_strApiPath(kApiPath),
       m_strLoginPage(config.strLoginPage),
-      m_nApiPort(config.nApiPort),
+      m_nApiPort(ApiServer(config.strApiAddress).nPort),
+      m_bApiOverTls(ApiServer(config.strApiAddress).bTls),
       m_strAuthorizePage(config.strAuthorizePage),
       m_strNamespaceUri(config.strNamespaceUri),
       m_http(http),
       m_xml(xml),
       m_clock(clock),
       m_log(logger),
-      m_callIds(clock) {}
+      m_callIds(clock) {
+  if (m_strApiHost.empty()) {
+    m_log.error("hr: the API address \"%s\" is not an http:// or https:// root address",
+                config.strApiAddress.c_str());
+  }
+}
 
 bool CFacebookClient::IsLoggedIn() const {
   std::lock_guard<std::mutex> lock(m_csState);

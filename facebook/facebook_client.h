@@ -39,10 +39,13 @@ class CFacebookClient {
   const std::string m_strApiKey;      // "api_key" of every call
   const std::string m_strAppSecret;   // signs the calls made without a session secret
   const std::string m_strApiVersion;  // "v" of every call: "1.0"
+  // The API server, from the deployment's address. An address that cannot be read leaves
+  // the host empty (every call then fails to connect) and TLS on.
   const std::string m_strApiHost;
   const std::string m_strApiPath;  // "/restserver.php"
   const std::string m_strLoginPage;
   const int m_nApiPort;
+  const bool m_bApiOverTls;  // the certificate is checked; no fall-back to plain HTTP
   const std::string m_strAuthorizePage;
   const std::string m_strNamespaceUri;  // namespace of the service's answers
 

@@ -74,7 +74,8 @@ void PostRequest(const CFacebookClient& client, const std::string& body,
   }
   session->SetTimeouts(kConnectTimeoutMs, kReceiveTimeoutMs);
   std::unique_ptr<IHttpConnection> connection =
-      session->Connect(client.m_strApiHost, client.m_nApiPort);
+      session->Connect(client.m_strApiHost, client.m_nApiPort,
+                       client.m_bApiOverTls ? HttpScheme::kHttps : HttpScheme::kHttp);
   if (!connection) {
     log.error("%s failed. NULL.", "hr: ica");
     return;
@@ -87,6 +88,9 @@ void PostRequest(const CFacebookClient& client, const std::string& body,
   request->AddHeader(kContentTypeHeader);
   if (!request->Send(body)) {
     log.error("%s failed. NULL.", "hr: hsra");
+    // A refused certificate fails here too; the reason, traced beside the one error line,
+    // tells it from an unreachable server.
+    log.debug("hr: hsra: %s", request->DescribeFailure().c_str());
     return;
   }
   std::int32_t status = 0;

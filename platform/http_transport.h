@@ -18,11 +18,20 @@
 //
 // Requests carry no cookies, never come from or go to a cache, never prompt the user and
 // accept any media type. Every request opens its own connection.
+//
+// TLS (HttpScheme::kHttps): before any byte of a request leaves, the server's certificate must
+// chain to a root the transport trusts (the system's, plus any the implementation was told to
+// trust), be within its validity and name the host that was connected to (a name, or an IP
+// address). A certificate refused, or a server that does not speak TLS, makes Send fail with
+// nothing of the request sent; there is never a retry over plain HTTP, nor any redirect
+// followed to it. The user is never asked to accept a certificate.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+
+enum class HttpScheme { kHttp, kHttps };
 
 class IHttpRequest {
  public:
@@ -47,6 +56,10 @@ class IHttpRequest {
   // Reads at most `size` bytes into `buffer`, setting `*read`; 0 bytes read ends the body.
   // false: the connection failed.
   virtual bool Read(char* buffer, std::uint32_t size, std::uint32_t* read) = 0;
+
+  // Why Send got no answer, in words for the log ("the server's certificate was refused:
+  // ..."); empty until Send has failed to get one.
+  virtual std::string DescribeFailure() const = 0;
 };
 
 class IHttpConnection {
@@ -65,9 +78,11 @@ class IHttpSession {
   // Time-outs in milliseconds for every connection opened later. Cannot fail visibly.
   virtual void SetTimeouts(std::uint32_t connectMs, std::uint32_t receiveMs) = 0;
 
-  // A plain-HTTP connection to `host` and `port`. The name may be resolved lazily, so an
-  // unreachable host can also surface later, at Send. null on failure.
-  virtual std::unique_ptr<IHttpConnection> Connect(const std::string& host, int port) = 0;
+  // A connection to `host` and `port`, over TLS for kHttps (see the top of this file). The
+  // name may be resolved lazily, so an unreachable host can also surface later, at Send.
+  // null on failure.
+  virtual std::unique_ptr<IHttpConnection> Connect(const std::string& host, int port,
+                                                   HttpScheme scheme) = 0;
 };
 
 class IHttpTransport {

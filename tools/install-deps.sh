@@ -12,6 +12,9 @@ packages=(
   # The Windows add-in: the cross compiler, widl, Wine to run its tests, NSIS for the
   # installer, and GoogleTest's sources to cross-build the test framework.
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine libwine-dev nsis googletest
+  # Wine's TLS (schannel, under WinInet's HTTPS) loads GnuTLS at run time; Wine only
+  # recommends it, and recommendations are not installed here.
+  libgnutls30
 )
 
 # The page's browser test: Debian's chromium, its chromedriver and the selenium bindings of

@@ -54,6 +54,7 @@ std::string NoProxyList() {
 struct CurlSettings {
   std::string strUserAgent;
   std::string strNoProxy;
+  std::string strExtraTrustedPem;  // trusted beside the system's roots; empty: none
   std::uint32_t dwConnectMs = CCurlHttpTransport::kDefaultTimeoutMs;
   std::uint32_t dwReceiveMs = CCurlHttpTransport::kDefaultTimeoutMs;
 };
@@ -70,8 +71,8 @@ struct CurlListDeleter {
 
 class CCurlHttpRequest : public IHttpRequest {
  public:
-  CCurlHttpRequest(const CurlSettings& settings, std::string url, std::string verb)
-      : m_settings(settings), m_strUrl(std::move(url)), m_strVerb(std::move(verb)) {
+  CCurlHttpRequest(const CurlSettings& settings, std::string url, std::string verb, bool bTls)
+      : m_settings(settings), m_strUrl(std::move(url)), m_strVerb(std::move(verb)), m_bTls(bTls) {
     m_aHeaders = {{"Accept", "*/*"}, {"Cache-Control", "no-cache"}, {"Pragma", "no-cache"}};
   }
 
@@ -163,6 +164,26 @@ class CCurlHttpRequest : public IHttpRequest {
     return true;
   }
 
+  std::string DescribeFailure() const override {
+    if (!m_bFinished || m_nResult == CURLE_OK) {
+      return std::string();
+    }
+    const std::string detail = m_szError[0] != '\0' ? m_szError : curl_easy_strerror(m_nResult);
+    const char* what = "";
+    switch (m_nResult) {
+      case CURLE_PEER_FAILED_VERIFICATION:
+        what = "the server's certificate was refused: ";
+        break;
+      case CURLE_SSL_CONNECT_ERROR:
+      case CURLE_SSL_CACERT_BADFILE:
+        what = "no TLS connection could be made: ";
+        break;
+      default:
+        break;
+    }
+    return what + detail + " (curl error " + std::to_string(static_cast<int>(m_nResult)) + ")";
+  }
+
   bool Read(char* buffer, std::uint32_t size, std::uint32_t* read) override {
     if (read == nullptr) {
       return false;
@@ -227,8 +248,20 @@ class CCurlHttpRequest : public IHttpRequest {
 
   bool Configure() {
     bool ok = true;
+    Set(CURLOPT_ERRORBUFFER, m_szError, &ok);
     Set(CURLOPT_URL, m_strUrl.c_str(), &ok);
-    Set(CURLOPT_PROTOCOLS_STR, "http", &ok);
+    // Only the scheme asked for: an https request can never go out in clear.
+    Set(CURLOPT_PROTOCOLS_STR, m_bTls ? "https" : "http", &ok);
+    if (m_bTls) {
+      Set(CURLOPT_SSL_VERIFYPEER, 1L, &ok);
+      Set(CURLOPT_SSL_VERIFYHOST, 2L, &ok);
+      if (!m_settings.strExtraTrustedPem.empty()) {
+        // In place of the system's bundle file; its certificate folder (CAPATH) still counts.
+        curl_blob blob{const_cast<char*>(m_settings.strExtraTrustedPem.data()),
+                       m_settings.strExtraTrustedPem.size(), CURL_BLOB_COPY};
+        Set(CURLOPT_CAINFO_BLOB, &blob, &ok);
+      }
+    }
     Set(CURLOPT_NOSIGNAL, 1L, &ok);
     Set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1), &ok);
     Set(CURLOPT_FRESH_CONNECT, 1L, &ok);
@@ -382,6 +415,8 @@ class CCurlHttpRequest : public IHttpRequest {
   const CurlSettings m_settings;
   const std::string m_strUrl;
   const std::string m_strVerb;
+  const bool m_bTls;
+  char m_szError[CURL_ERROR_SIZE] = {};  // libcurl's words for the failure
   std::vector<std::pair<std::string, std::string>> m_aHeaders;
   std::string m_strBody;  // libcurl reads the body from here while sending
   // Declared in this order so that the header list and the easy handle go before the multi.
@@ -404,15 +439,15 @@ class CCurlHttpRequest : public IHttpRequest {
 
 class CCurlHttpConnection : public IHttpConnection {
  public:
-  CCurlHttpConnection(const CurlSettings& settings, std::string origin)
-      : m_settings(settings), m_strOrigin(std::move(origin)) {}
+  CCurlHttpConnection(const CurlSettings& settings, std::string origin, bool bTls)
+      : m_settings(settings), m_strOrigin(std::move(origin)), m_bTls(bTls) {}
 
   std::unique_ptr<IHttpRequest> OpenRequest(const std::string& verb,
                                             const std::string& path) override {
     if (!IsAcceptableRequest(verb, path)) {
       return nullptr;
     }
-    auto request = std::make_unique<CCurlHttpRequest>(m_settings, m_strOrigin + path, verb);
+    auto request = std::make_unique<CCurlHttpRequest>(m_settings, m_strOrigin + path, verb, m_bTls);
     if (!request->Open()) {
       return nullptr;
     }
@@ -421,7 +456,8 @@ class CCurlHttpConnection : public IHttpConnection {
 
  private:
   const CurlSettings m_settings;
-  const std::string m_strOrigin;  // "http://host:port"
+  const std::string m_strOrigin;  // "http://host:port" or "https://host:port"
+  const bool m_bTls;
 };
 
 class CCurlHttpSession : public IHttpSession {
@@ -433,12 +469,15 @@ class CCurlHttpSession : public IHttpSession {
     m_settings.dwReceiveMs = receiveMs != 0 ? receiveMs : CCurlHttpTransport::kDefaultTimeoutMs;
   }
 
-  std::unique_ptr<IHttpConnection> Connect(const std::string& host, int port) override {
+  std::unique_ptr<IHttpConnection> Connect(const std::string& host, int port,
+                                           HttpScheme scheme) override {
     if (!IsAcceptableHost(host, port)) {
       return nullptr;
     }
+    const bool bTls = scheme == HttpScheme::kHttps;
     return std::make_unique<CCurlHttpConnection>(
-        m_settings, "http://" + AuthorityOf(host) + ":" + std::to_string(port));
+        m_settings,
+        (bTls ? "https://" : "http://") + AuthorityOf(host) + ":" + std::to_string(port), bTls);
   }
 
  private:
@@ -447,7 +486,8 @@ class CCurlHttpSession : public IHttpSession {
 
 }  // namespace
 
-CCurlHttpTransport::CCurlHttpTransport() {
+CCurlHttpTransport::CCurlHttpTransport(std::string extraTrustedPem)
+    : m_strExtraTrustedPem(std::move(extraTrustedPem)) {
   GlobalInit();
 }
 
@@ -458,5 +498,6 @@ std::unique_ptr<IHttpSession> CCurlHttpTransport::OpenSession(const std::string&
   CurlSettings settings;
   settings.strUserAgent = userAgent;
   settings.strNoProxy = NoProxyList();
+  settings.strExtraTrustedPem = m_strExtraTrustedPem;
   return std::make_unique<CCurlHttpSession>(std::move(settings));
 }

@@ -13,12 +13,57 @@ constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WR
                                 INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_COOKIES |
                                 INTERNET_FLAG_NO_UI;
 static_assert(kRequestFlags == 0x84480200u, "the request flags the service expects");
+// TLS with WinInet's own checks of the certificate: no INTERNET_FLAG_IGNORE_CERT_* flag, ever.
+constexpr DWORD kTlsRequestFlags = kRequestFlags | INTERNET_FLAG_SECURE;
 constexpr DWORD kAddOrReplace = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
 
 struct Timeouts {
   DWORD dwConnectMs = 60000;
   DWORD dwReceiveMs = 60000;
 };
+
+// What a WinInet error code means, for the log.
+std::string DescribeError(DWORD error) {
+  const char* meaning = nullptr;
+  switch (error) {
+    case ERROR_INTERNET_INVALID_CA:
+      meaning = "the server's certificate was refused: no trusted root vouches for it";
+      break;
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+      meaning = "the server's certificate was refused: it names another host";
+      break;
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+      meaning = "the server's certificate was refused: it has expired or is not valid yet";
+      break;
+    case ERROR_INTERNET_SEC_CERT_REVOKED:
+      meaning = "the server's certificate was refused: it has been revoked";
+      break;
+    case ERROR_INTERNET_SEC_INVALID_CERT:
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
+      meaning = "the server's certificate was refused";
+      break;
+    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
+      meaning = "no TLS connection could be made";
+      break;
+    case ERROR_INTERNET_CANNOT_CONNECT:
+      meaning = "the server could not be reached";
+      break;
+    case ERROR_INTERNET_TIMEOUT:
+      meaning = "the server did not answer in time";
+      break;
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:
+      meaning = "the server's name could not be resolved";
+      break;
+    case ERROR_INTERNET_CONNECTION_ABORTED:
+    case ERROR_INTERNET_CONNECTION_RESET:
+      meaning = "the connection was closed before an answer came";
+      break;
+    default:
+      meaning = "the request failed";
+      break;
+  }
+  return std::string(meaning) + " (WinInet error " + std::to_string(error) + ")";
+}
 
 void ApplyTimeouts(HINTERNET handle, const Timeouts& timeouts) {
   DWORD connect = timeouts.dwConnectMs;
@@ -94,6 +139,10 @@ class CWinInetRequest : public IHttpRequest {
     return true;
   }
 
+  std::string DescribeFailure() const override {
+    return m_eState == EState::kFailed ? DescribeError(m_dwError) : std::string();
+  }
+
  private:
   enum class EState { kOpen, kSent, kFailed };
 
@@ -110,8 +159,8 @@ class CWinInetRequest : public IHttpRequest {
 
 class CWinInetConnection : public IHttpConnection {
  public:
-  CWinInetConnection(CInternetHandle connection, const Timeouts& timeouts)
-      : m_hConnection(std::move(connection)), m_timeouts(timeouts) {}
+  CWinInetConnection(CInternetHandle connection, const Timeouts& timeouts, bool bTls)
+      : m_hConnection(std::move(connection)), m_timeouts(timeouts), m_bTls(bTls) {}
 
   std::unique_ptr<IHttpRequest> OpenRequest(const std::string& verb,
                                             const std::string& path) override {
@@ -120,7 +169,8 @@ class CWinInetConnection : public IHttpConnection {
     }
     const char* acceptTypes[] = {"*/*", nullptr};
     CInternetHandle request(HttpOpenRequestA(m_hConnection.Get(), verb.c_str(), path.c_str(),
-                                             nullptr, nullptr, acceptTypes, kRequestFlags, 0));
+                                             nullptr, nullptr, acceptTypes,
+                                             m_bTls ? kTlsRequestFlags : kRequestFlags, 0));
     if (!request) {
       return nullptr;
     }
@@ -131,6 +181,7 @@ class CWinInetConnection : public IHttpConnection {
  private:
   CInternetHandle m_hConnection;
   Timeouts m_timeouts;
+  bool m_bTls;
 };
 
 class CWinInetSession : public IHttpSession {
@@ -142,7 +193,8 @@ class CWinInetSession : public IHttpSession {
     ApplyTimeouts(m_hSession.Get(), m_timeouts);
   }
 
-  std::unique_ptr<IHttpConnection> Connect(const std::string& host, int port) override {
+  std::unique_ptr<IHttpConnection> Connect(const std::string& host, int port,
+                                           HttpScheme scheme) override {
     if (!IsAcceptableHost(host, port)) {
       return nullptr;
     }
@@ -153,7 +205,8 @@ class CWinInetSession : public IHttpSession {
       return nullptr;
     }
     ApplyTimeouts(connection.Get(), m_timeouts);
-    return std::make_unique<CWinInetConnection>(std::move(connection), m_timeouts);
+    return std::make_unique<CWinInetConnection>(std::move(connection), m_timeouts,
+                                                scheme == HttpScheme::kHttps);
   }
 
  private:

@@ -13,8 +13,7 @@ DeploymentConfig TestDeployment() {
   DeploymentConfig config;
   config.strApiKey = kTestApiKey;
   config.strAppSecret = kTestAppSecret;
-  config.strApiHost = "127.0.0.1";
-  config.nApiPort = 18080;
+  config.strApiAddress = "http://127.0.0.1:18080/";
   config.strLoginPage = "http://127.0.0.1:18080/login.php";
   config.strAuthorizePage = "http://127.0.0.1:18080/authorize.php";
   config.strNamespaceUri = kServiceNamespace;

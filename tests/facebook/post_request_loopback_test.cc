@@ -37,8 +37,9 @@ class CCappedTimeoutTransport : public IHttpTransport {
     void SetTimeouts(std::uint32_t connectMs, std::uint32_t receiveMs) override {
       m_pInner->SetTimeouts(connectMs, std::min(receiveMs, m_dwCapMs));
     }
-    std::unique_ptr<IHttpConnection> Connect(const std::string& host, int port) override {
-      return m_pInner->Connect(host, port);
+    std::unique_ptr<IHttpConnection> Connect(const std::string& host, int port,
+                                             HttpScheme scheme) override {
+      return m_pInner->Connect(host, port, scheme);
     }
 
    private:
@@ -55,7 +56,8 @@ class PostRequestLoopbackTest : public ::testing::Test {
   // A client aimed at the loopback server (or at `port` on the same host).
   std::unique_ptr<CFacebookClient> Client(int port = 0) {
     DeploymentConfig config = TestDeployment();
-    config.nApiPort = port != 0 ? port : m_server.Port();
+    config.strApiAddress =
+        "http://127.0.0.1:" + std::to_string(port != 0 ? port : m_server.Port()) + "/";
     return std::make_unique<CFacebookClient>(config, m_transport, m_parser, m_clock, m_logger);
   }
 
@@ -165,6 +167,49 @@ TEST_F(PostRequestLoopbackTest, AZeroByteInsideTheAnswerIsKeptAndTheAnswerFailsT
   EXPECT_EQ(result.strResponse, answer);
   ParseResponse(*Client(), result);
   EXPECT_EQ(result.nStatus, -1);
+}
+
+TEST_F(PostRequestLoopbackTest, OverTlsOnlyAServerWhoseCertificateHoldsGetsTheRequest) {
+  using Certificate = IHttpContractPeer::ETlsCertificate;
+  const std::string token =
+      "<auth_createToken_response>3e4a22bb2f5ed75114b0fc9995ea85f1"
+      "</auth_createToken_response>";
+  CLoopbackContractEnd end;
+  end.Script(Answer({token}));
+  CCurlHttpTransport curl(CLoopbackContractEnd::TrustedPem());
+  const struct {
+    int port;
+    std::int32_t nStatus;
+    const char* reason;  // in the traced reason of a failed send
+  } cases[] = {
+      {end.TlsPort(Certificate::kTrusted), 1, ""},
+      {end.TlsPort(Certificate::kUntrusted), -4, "certificate"},
+      {end.TlsPort(Certificate::kOtherName), -4, "certificate"},
+      {end.Port(), -4, "TLS"},  // a server that speaks only plain HTTP
+  };
+  for (const auto& tried : cases) {
+    CRecordingLogBackend log;
+    CLogger logger("fap", &log);
+    DeploymentConfig config = TestDeployment();
+    config.strApiAddress = "https://127.0.0.1:" + std::to_string(tried.port) + "/";
+    const CFacebookClient client(config, curl, m_parser, m_clock, logger);
+    FacebookCallResult result;
+    PostRequest(client, "api_key=k&method=facebook.auth.createToken", result);
+    EXPECT_EQ(result.nStatus, tried.nStatus) << tried.port;
+    if (tried.nStatus == 1) {
+      EXPECT_EQ(result.strResponse, token);
+      continue;
+    }
+    EXPECT_EQ(result.nHttpStatus, -1);
+    EXPECT_EQ(log.Count(LogPriority::kError, ""), 1);
+    EXPECT_EQ(log.Count(LogPriority::kError, "hr: hsra failed. NULL."), 1);
+    EXPECT_EQ(log.Count(LogPriority::kDebug, "hr: hsra: "), 1);
+    EXPECT_EQ(log.Count(LogPriority::kDebug, tried.reason), 1) << tried.port;
+  }
+  // Only the server whose certificate held saw the request; nothing went anywhere in clear.
+  const auto requests = end.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].strBody, "api_key=k&method=facebook.auth.createToken");
 }
 
 }  // namespace

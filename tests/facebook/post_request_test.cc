@@ -50,6 +50,7 @@ TEST(PostRequestTest, PostsTheBodyAsConfiguredAndClosesInOrder) {
             "60000/60000");
   EXPECT_EQ(sent.strVerb + " " + sent.strHost + ":" + std::to_string(sent.nPort) + sent.strPath,
             "POST 127.0.0.1:18080/restserver.php");
+  EXPECT_FALSE(sent.bTls);  // the harness's address is http://
   EXPECT_EQ(sent.aHeaders,
             std::vector<std::string>{"Content-Type: application/x-www-form-urlencoded"});
   EXPECT_EQ(sent.strBody, "a=1&b=%20");
@@ -72,9 +73,10 @@ TEST_P(NoStatusTest, NoAnswerAndOneErrorLine) {
   EXPECT_EQ(result.nStatus, -4);
   EXPECT_EQ(result.nHttpStatus, -1);
   const std::vector<LoggedLine> lines = h.log.Lines();
-  ASSERT_EQ(lines.size(), 1u);
+  ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[0].ePriority, LogPriority::kError);
   EXPECT_EQ(lines[0].strMessage, GetParam().szLine);
+  EXPECT_EQ(h.Errors(""), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -221,4 +221,37 @@ TEST_F(ClientEmulatorTest, AServiceThatIsGoneGivesNoAnswer) {
             L"Unable to reach Facebook servers. Please check your internet connection.");
 }
 
+// As zenlet runs the add-in on its built-in service: every API call over TLS to the
+// emulator, whose certificate the client trusts; the login page on the plain port.
+TEST(ClientEmulatorTlsTest, ALoginAPostAndAPollGoOverTls) {
+  EmulatedService service(kScenario, EmulatedService::EApi::kTls);
+  CFacebookClient& client = *service.pClient;
+  CRestEmulator& emulator = *service.pEmulator;
+  EXPECT_EQ(client.m_nApiPort, emulator.TlsPort());
+  EXPECT_TRUE(client.m_bApiOverTls);
+
+  ASSERT_TRUE(LogInThroughTheBrowser(client, emulator.Port()));
+  emulator.Service().SetPermission("status_update", true);
+  FacebookCallResult result;
+  EXPECT_TRUE(client.SetStatus(L"is on a line nobody reads", result));
+  client.GetNotifications();
+
+  EXPECT_EQ(emulator.Service().Snapshot().user.status.strMessage, "is on a line nobody reads");
+  {
+    std::lock_guard<std::mutex> lock(client.m_csState);
+    EXPECT_EQ(client.m_counts.nMessages, 5);
+    EXPECT_EQ(client.m_self.strName, L"Ann Example");
+  }
+  std::vector<std::string> methods;
+  for (const CallRecord& call : emulator.Calls()) {
+    EXPECT_TRUE(call.bSignatureValid) << call.strMethod;
+    methods.push_back(call.strMethod);
+  }
+  EXPECT_EQ(methods,
+            (std::vector<std::string>{"facebook.auth.createToken", "facebook.auth.getSession",
+                                      "facebook.users.setStatus", "facebook.notifications.get",
+                                      "facebook.fql.query"}));
+  EXPECT_EQ(service.log.Count(LogPriority::kError, ""), 0);
+}
+
 }  // namespace

@@ -7,14 +7,8 @@
 #include "tools/restemu/scenario.h"
 
 DeploymentConfig EmulatorDeployment(int port) {
-  const std::string address = "http://127.0.0.1:" + std::to_string(port);
-  DeploymentConfig config = GetDeploymentConfig();
-  config.strApiHost = "127.0.0.1";
-  config.nApiPort = port;
-  config.strLoginPage = address + "/login.php";
-  config.strAuthorizePage = address + "/authorize.php";
-  config.strSiteAddress = address + "/";
-  return config;
+  const std::string root = "http://127.0.0.1:" + std::to_string(port) + "/";
+  return DeploymentForLocalService(GetDeploymentConfig(), root, root);
 }
 
 namespace {
@@ -68,9 +62,14 @@ bool LogInThroughTheBrowser(CFacebookClient& client, int port) {
   return LogInOnTheLoginPage(port, token) && client.GetSession(result);
 }
 
-EmulatedService::EmulatedService(const std::string& scenarioJson)
+EmulatedService::EmulatedService(const std::string& scenarioJson, EApi api)
     : pEmulator(std::make_unique<CRestEmulator>(ParseScenario(scenarioJson, std::time(nullptr)))) {
   pEmulator->Start();
-  pClient = std::make_unique<CFacebookClient>(EmulatorDeployment(pEmulator->Port()), transport,
-                                              parser, clock, logger);
+  DeploymentConfig config = EmulatorDeployment(pEmulator->Port());
+  if (api == EApi::kTls) {
+    pEmulator->StartTls();
+    config.strApiAddress = pEmulator->TlsAddress() + "/";
+  }
+  pTransport = std::make_unique<CCurlHttpTransport>(pEmulator->CertificatePem());
+  pClient = std::make_unique<CFacebookClient>(config, *pTransport, parser, clock, logger);
 }

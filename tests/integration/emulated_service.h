@@ -30,10 +30,14 @@ std::string QueryValue(const std::string& address, const std::string& name);
 bool LogInThroughTheBrowser(CFacebookClient& client, int port);
 
 struct EmulatedService {
-  explicit EmulatedService(const std::string& scenarioJson);
+  enum class EApi {
+    kPlain,  // everything on the emulator's plain port
+    kTls,    // the API on its TLS port, whose certificate the client trusts, as zenlet has it
+  };
+  explicit EmulatedService(const std::string& scenarioJson, EApi api = EApi::kPlain);
 
   std::unique_ptr<CRestEmulator> pEmulator;
-  CCurlHttpTransport transport;
+  std::unique_ptr<CCurlHttpTransport> pTransport;
   CLibxml2Parser parser;
   CPosixClock clock;
   CRecordingLogBackend log;

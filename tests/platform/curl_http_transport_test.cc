@@ -21,7 +21,7 @@ class CurlHttpTransportTest : public ::testing::Test {
   int Exchange(const std::string& body, const std::string& host = "127.0.0.1", int port = 0,
                std::string* answer = nullptr) {
     auto session = m_transport.OpenSession("zenlet-test");
-    auto connection = session->Connect(host, port != 0 ? port : m_server.Port());
+    auto connection = session->Connect(host, port != 0 ? port : m_server.Port(), HttpScheme::kHttp);
     auto request = connection ? connection->OpenRequest("POST", "/restserver.php") : nullptr;
     std::int32_t status = -1;
     std::uint32_t error = 0;
@@ -71,7 +71,7 @@ TEST_F(CurlHttpTransportTest, OtherVerbsKeepTheirMeaning) {
   m_server.Script(answer);
   auto session = m_transport.OpenSession("zenlet-test");
   session->SetTimeouts(5000, 5000);
-  auto connection = session->Connect("127.0.0.1", m_server.Port());
+  auto connection = session->Connect("127.0.0.1", m_server.Port(), HttpScheme::kHttp);
   for (const auto& [verb, body] : std::vector<std::pair<std::string, std::string>>{
            {"GET", ""}, {"PUT", "x=1"}, {"HEAD", ""}}) {
     auto request = connection->OpenRequest(verb, "/restserver.php");
@@ -134,7 +134,7 @@ TEST_F(CurlHttpTransportTest, AnEndlessAnswerNeverPilesUpInTheTransport) {
   answer.eEnd = HttpScriptedAnswer::EEnd::kEndless;
   m_server.Script(answer);
   auto session = m_transport.OpenSession("zenlet-test");
-  auto connection = session->Connect("127.0.0.1", m_server.Port());
+  auto connection = session->Connect("127.0.0.1", m_server.Port(), HttpScheme::kHttp);
   auto request = connection->OpenRequest("POST", "/restserver.php");
   ASSERT_TRUE(request->Send("q"));
   // Let the server fill the socket's buffers: one read could then take far more than fits.
@@ -157,21 +157,23 @@ TEST_F(CurlHttpTransportTest, AnEndlessAnswerNeverPilesUpInTheTransport) {
 
 }  // namespace
 
-// The contract suite on libcurl, against a loopback server inside the test.
+// The contract suite on libcurl, against loopback servers inside the test; the transport
+// trusts their certificates as the emulator's is trusted.
 namespace {
 
 class CCurlContractPeer : public IHttpContractPeer {
  public:
   IHttpTransport& Transport() override { return m_transport; }
   std::string Host() const override { return "127.0.0.1"; }
-  int Port() const override { return m_server.Port(); }
+  int Port() const override { return m_end.Port(); }
+  int TlsPort(ETlsCertificate certificate) override { return m_end.TlsPort(certificate); }
   int ClosedPort() const override { return CLoopbackHttpServer::ClosedPort(); }
-  void Script(const HttpScriptedAnswer& answer) override { m_server.Script(answer); }
-  std::vector<HttpRecordedRequest> Requests() const override { return m_server.Requests(); }
+  void Script(const HttpScriptedAnswer& answer) override { m_end.Script(answer); }
+  std::vector<HttpRecordedRequest> Requests() const override { return m_end.Requests(); }
 
  private:
-  CLoopbackHttpServer m_server;
-  CCurlHttpTransport m_transport;
+  CLoopbackContractEnd m_end;
+  CCurlHttpTransport m_transport{CLoopbackContractEnd::TrustedPem()};
 };
 
 INSTANTIATE_TEST_SUITE_P(Curl, HttpTransportContractTest,

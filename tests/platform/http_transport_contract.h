@@ -1,7 +1,8 @@
 // The HTTP transport contract suite, written against the seam only. An implementation joins
 // it through a peer: the transport under test plus the far end it talks to, which answers
 // every request with a scripted answer and records what it received. A real transport's peer
-// is a loopback server; a scripted fake's peer drives the fake.
+// is a set of loopback servers (one plain, three over TLS); a scripted fake's peer drives the
+// fake.
 //
 //   INSTANTIATE_TEST_SUITE_P(Mine, HttpTransportContractTest,
 //                            ::testing::Values(HttpContractTarget{"Mine", &CreateMyPeer}),
@@ -54,13 +55,22 @@ class IHttpContractPeer {
  public:
   virtual ~IHttpContractPeer() = default;
 
+  enum class ETlsCertificate {
+    kTrusted,    // the transport trusts it, and it names Host()
+    kUntrusted,  // it names Host(), but no root the transport trusts vouches for it
+    kOtherName,  // the transport trusts it, but it names another host
+  };
+
   virtual IHttpTransport& Transport() = 0;
   virtual std::string Host() const = 0;
+  // Plain HTTP only.
   virtual int Port() const = 0;
+  // A port on Host() that plays the same scripts over TLS with that certificate.
+  virtual int TlsPort(ETlsCertificate certificate) = 0;
   // A port on Host() where nothing listens: connecting there is refused.
   virtual int ClosedPort() const = 0;
   virtual void Script(const HttpScriptedAnswer& answer) = 0;
-  // Every request received so far, in order of arrival.
+  // Every request any of the peer's ports received so far, in order of arrival.
   virtual std::vector<HttpRecordedRequest> Requests() const = 0;
   // Whether silences and gaps of the scripts take real time (a network peer) or none (a
   // scripted fake, where a silence fails at once); the suite checks durations only then.
@@ -89,8 +99,9 @@ class HttpTransportContractTest : public ::testing::TestWithParam<HttpContractTa
 
   void SetUp() override;
 
-  // A POST request for kPath to the peer (or to `port` on its host).
-  HttpExchange Open(std::uint32_t receiveMs = 10000, int port = 0);
+  // A POST request for kPath to the peer (or to `port` on its host, with `scheme`).
+  HttpExchange Open(std::uint32_t receiveMs = 10000, int port = 0,
+                    HttpScheme scheme = HttpScheme::kHttp);
 
   // Reads the body as the REST client does, into `*body`; false when a step fails. The
   // largest count QueryDataAvailable gave goes to `*largest` when it is not null.

@@ -39,13 +39,13 @@ void HttpTransportContractTest::SetUp() {
   m_pPeer = GetParam().create();
 }
 
-HttpExchange HttpTransportContractTest::Open(std::uint32_t receiveMs, int port) {
+HttpExchange HttpTransportContractTest::Open(std::uint32_t receiveMs, int port, HttpScheme scheme) {
   HttpExchange exchange;
   exchange.pSession = m_pPeer->Transport().OpenSession(kUserAgent);
   if (exchange.pSession) {
     exchange.pSession->SetTimeouts(5000, receiveMs);
     exchange.pConnection =
-        exchange.pSession->Connect(m_pPeer->Host(), port != 0 ? port : m_pPeer->Port());
+        exchange.pSession->Connect(m_pPeer->Host(), port != 0 ? port : m_pPeer->Port(), scheme);
   }
   if (exchange.pConnection) {
     exchange.pRequest = exchange.pConnection->OpenRequest("POST", kPath);
@@ -309,16 +309,70 @@ TEST_P(HttpTransportContractTest, TargetsThatCouldBeMisreadAreRefused) {
   auto session = m_pPeer->Transport().OpenSession(kUserAgent);
   ASSERT_TRUE(session);
   for (const char* host : {"", "user@evil.example", "evil.example/path", "a b"}) {
-    EXPECT_FALSE(session->Connect(host, m_pPeer->Port())) << host;
+    EXPECT_FALSE(session->Connect(host, m_pPeer->Port(), HttpScheme::kHttp)) << host;
+    EXPECT_FALSE(session->Connect(host, m_pPeer->Port(), HttpScheme::kHttps)) << host;
   }
-  EXPECT_FALSE(session->Connect(m_pPeer->Host(), 0));
-  EXPECT_FALSE(session->Connect(m_pPeer->Host(), 65536));
-  auto connection = session->Connect(m_pPeer->Host(), m_pPeer->Port());
+  EXPECT_FALSE(session->Connect(m_pPeer->Host(), 0, HttpScheme::kHttp));
+  EXPECT_FALSE(session->Connect(m_pPeer->Host(), 65536, HttpScheme::kHttps));
+  auto connection = session->Connect(m_pPeer->Host(), m_pPeer->Port(), HttpScheme::kHttp);
   ASSERT_TRUE(connection);
   for (const char* path : {"", "restserver.php", "/a b", "/a\r\nHost: evil.example"}) {
     EXPECT_FALSE(connection->OpenRequest("POST", path)) << path;
   }
   EXPECT_FALSE(connection->OpenRequest("PO ST", kPath));
   EXPECT_FALSE(connection->OpenRequest("", kPath));
+  EXPECT_TRUE(m_pPeer->Requests().empty());
+}
+
+TEST_P(HttpTransportContractTest, TlsCarriesTheRequestToAServerWhoseCertificateHolds) {
+  const std::string body = "api_key=k&session_key=secret-" + std::string(70000, 's');
+  HttpScriptedAnswer answer = Answer({"<ok>", std::string(100000, 'x'), "</ok>"}, 200);
+  m_pPeer->Script(answer);
+  HttpExchange exchange = Open(
+      10000, m_pPeer->TlsPort(IHttpContractPeer::ETlsCertificate::kTrusted), HttpScheme::kHttps);
+  ASSERT_TRUE(exchange.pRequest);
+  ASSERT_TRUE(exchange.pRequest->Send(body)) << exchange.pRequest->DescribeFailure();
+  EXPECT_EQ(StatusOf(*exchange.pRequest), 200);
+  EXPECT_EQ(exchange.pRequest->DescribeFailure(), "");
+  std::string received;
+  EXPECT_TRUE(ReadBody(*exchange.pRequest, &received));
+  EXPECT_EQ(received, "<ok>" + std::string(100000, 'x') + "</ok>");
+
+  const auto requests = m_pPeer->Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].strTarget, kPath);
+  EXPECT_EQ(requests[0].Header("User-Agent"), kUserAgent);
+  EXPECT_EQ(requests[0].strBody, body);
+}
+
+TEST_P(HttpTransportContractTest, NoRequestLeavesWhenTheCertificateOrTheServerFails) {
+  using Certificate = IHttpContractPeer::ETlsCertificate;
+  m_pPeer->Script(Answer({"<ok/>"}));
+  const struct {
+    const char* name;
+    int port;
+    bool bCertificate;  // the reason is the certificate
+  } cases[] = {
+      {"a certificate no trusted root vouches for", m_pPeer->TlsPort(Certificate::kUntrusted),
+       true},
+      {"a trusted certificate for another host", m_pPeer->TlsPort(Certificate::kOtherName), true},
+      {"a server that speaks only plain HTTP", m_pPeer->Port(), false},
+  };
+  for (const auto& tried : cases) {
+    HttpExchange exchange = Open(5000, tried.port, HttpScheme::kHttps);
+    ASSERT_TRUE(exchange.pRequest) << tried.name;
+    EXPECT_EQ(exchange.pRequest->DescribeFailure(), "") << tried.name;
+    EXPECT_FALSE(exchange.pRequest->Send("session_key=secret&status=hello")) << tried.name;
+    std::int32_t status = 0;
+    std::uint32_t error = 0;
+    EXPECT_FALSE(exchange.pRequest->QueryStatusCode(&status, &error)) << tried.name;
+    EXPECT_NE(error, 0u) << tried.name;
+    const std::string why = exchange.pRequest->DescribeFailure();
+    EXPECT_NE(why, "") << tried.name;
+    if (tried.bCertificate) {
+      EXPECT_NE(why.find("certificate"), std::string::npos) << tried.name << ": " << why;
+    }
+  }
+  // Neither the TLS ports nor the plain one took a request: nothing went out in clear.
   EXPECT_TRUE(m_pPeer->Requests().empty());
 }

@@ -10,15 +10,37 @@
 #include <numeric>
 #include <stdexcept>
 
+#include "tools/restemu/self_signed_certificate.h"
+
 namespace {
 
 constexpr char kHost[] = "127.0.0.1";
 // An endless answer stops here even if the client never goes away.
 constexpr std::size_t kEndlessCap = std::size_t{1} << 30;
 
+std::unique_ptr<httplib::Server> MakeServer(const CSelfSignedCertificate* certificate) {
+  if (certificate == nullptr) {
+    return std::make_unique<httplib::Server>();
+  }
+  return std::make_unique<httplib::SSLServer>(certificate->Certificate(), certificate->Key());
+}
+
+// Made once per process: each of them takes a moment.
+struct ContractCertificates {
+  CSelfSignedCertificate trusted{{kHost}};
+  CSelfSignedCertificate untrusted{{kHost}};
+  CSelfSignedCertificate otherName{{"zenlet-other-host.example"}};
+};
+
+const ContractCertificates& Certificates() {
+  static const ContractCertificates s_certificates;
+  return s_certificates;
+}
+
 }  // namespace
 
-CLoopbackHttpServer::CLoopbackHttpServer() : m_pServer(std::make_unique<httplib::Server>()) {
+CLoopbackHttpServer::CLoopbackHttpServer(const CSelfSignedCertificate* certificate)
+    : m_pServer(MakeServer(certificate)) {
   const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
     Answer(request, response);
   };
@@ -176,4 +198,40 @@ void CLoopbackHttpServer::Answer(const httplib::Request& request, httplib::Respo
     case HttpScriptedAnswer::EEnd::kSilent:
       break;
   }
+}
+
+CLoopbackContractEnd::CLoopbackContractEnd()
+    : m_trusted(&Certificates().trusted),
+      m_untrusted(&Certificates().untrusted),
+      m_otherName(&Certificates().otherName) {}
+
+int CLoopbackContractEnd::TlsPort(IHttpContractPeer::ETlsCertificate certificate) const {
+  switch (certificate) {
+    case IHttpContractPeer::ETlsCertificate::kTrusted:
+      return m_trusted.Port();
+    case IHttpContractPeer::ETlsCertificate::kUntrusted:
+      return m_untrusted.Port();
+    case IHttpContractPeer::ETlsCertificate::kOtherName:
+      return m_otherName.Port();
+  }
+  return 0;
+}
+
+void CLoopbackContractEnd::Script(const HttpScriptedAnswer& answer) {
+  for (CLoopbackHttpServer* server : {&m_plain, &m_trusted, &m_untrusted, &m_otherName}) {
+    server->Script(answer);
+  }
+}
+
+std::vector<HttpRecordedRequest> CLoopbackContractEnd::Requests() const {
+  std::vector<HttpRecordedRequest> requests;
+  for (const CLoopbackHttpServer* server : {&m_plain, &m_trusted, &m_untrusted, &m_otherName}) {
+    const std::vector<HttpRecordedRequest> received = server->Requests();
+    requests.insert(requests.end(), received.begin(), received.end());
+  }
+  return requests;
+}
+
+std::string CLoopbackContractEnd::TrustedPem() {
+  return Certificates().trusted.Pem() + Certificates().otherName.Pem();
 }

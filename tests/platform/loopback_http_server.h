@@ -1,6 +1,7 @@
 // An HTTP server on a random port of 127.0.0.1, running in the test process, that answers
-// every request with the current scripted answer and records what it received. Held answers
-// (silent, stalled, endless) are let go when the server is destroyed.
+// every request with the current scripted answer and records what it received; over TLS when
+// it is given a certificate. Held answers (silent, stalled, endless) are let go when the
+// server is destroyed.
 #pragma once
 
 #include <atomic>
@@ -12,6 +13,8 @@
 
 #include "tests/platform/http_transport_contract.h"
 
+class CSelfSignedCertificate;
+
 namespace httplib {
 class Server;
 struct Request;
@@ -20,7 +23,8 @@ struct Response;
 
 class CLoopbackHttpServer {
  public:
-  CLoopbackHttpServer();
+  // `certificate`, when given, must outlive the server.
+  explicit CLoopbackHttpServer(const CSelfSignedCertificate* certificate = nullptr);
   ~CLoopbackHttpServer();
   CLoopbackHttpServer(const CLoopbackHttpServer&) = delete;
   CLoopbackHttpServer& operator=(const CLoopbackHttpServer&) = delete;
@@ -46,4 +50,27 @@ class CLoopbackHttpServer {
   bool m_bReleased = false;
   HttpScriptedAnswer m_answer;
   std::vector<HttpRecordedRequest> m_aRequests;
+};
+
+// The contract's far end on loopback: a plain server, and a TLS server for each kind of
+// certificate, all playing the same script.
+class CLoopbackContractEnd {
+ public:
+  CLoopbackContractEnd();
+
+  int Port() const { return m_plain.Port(); }
+  int TlsPort(IHttpContractPeer::ETlsCertificate certificate) const;
+  void Script(const HttpScriptedAnswer& answer);
+  // What the four servers received, the plain one's first.
+  std::vector<HttpRecordedRequest> Requests() const;
+
+  // The certificates that a transport under test trusts, in PEM form: the one of the trusted
+  // port and the one for another host. The same for every end of the process.
+  static std::string TrustedPem();
+
+ private:
+  CLoopbackHttpServer m_plain;
+  CLoopbackHttpServer m_trusted;
+  CLoopbackHttpServer m_untrusted;
+  CLoopbackHttpServer m_otherName;
 };

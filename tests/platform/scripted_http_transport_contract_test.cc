@@ -7,15 +7,35 @@ namespace {
 
 constexpr int kListeningPort = 8080;
 constexpr int kClosedPort = 9;
+constexpr int kTrustedPort = 8443;
+constexpr int kUntrustedPort = 8444;
+constexpr int kOtherNamePort = 8445;
 
 class CScriptedContractPeer : public IHttpContractPeer {
  public:
-  CScriptedContractPeer() { m_transport.RefusePort(kClosedPort); }
+  CScriptedContractPeer() {
+    m_transport.RefusePort(kClosedPort);
+    m_transport.SetPortKind(kListeningPort, ScriptedPortKind::kPlainOnly);
+    m_transport.SetPortKind(kTrustedPort, ScriptedPortKind::kTlsTrusted);
+    m_transport.SetPortKind(kUntrustedPort, ScriptedPortKind::kTlsUntrusted);
+    m_transport.SetPortKind(kOtherNamePort, ScriptedPortKind::kTlsOtherName);
+  }
 
   IHttpTransport& Transport() override { return m_transport; }
   std::string Host() const override { return "127.0.0.1"; }
   int Port() const override { return kListeningPort; }
   int ClosedPort() const override { return kClosedPort; }
+  int TlsPort(ETlsCertificate certificate) override {
+    switch (certificate) {
+      case ETlsCertificate::kTrusted:
+        return kTrustedPort;
+      case ETlsCertificate::kUntrusted:
+        return kUntrustedPort;
+      case ETlsCertificate::kOtherName:
+        return kOtherNamePort;
+    }
+    return 0;
+  }
   bool KeepsRealTime() const override { return false; }
 
   void Script(const HttpScriptedAnswer& answer) override {

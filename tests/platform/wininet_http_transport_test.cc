@@ -1,7 +1,9 @@
 // The HTTP transport contract on WinInet. The far end is zenlet-http-peer, a program of the
 // Linux build that the test driver starts on loopback; the suite scripts it and reads what it
 // received through its control interface, over plain Winsock so that the transport under
-// test carries only the requests under test.
+// test carries only the requests under test. The certificates the peer's TLS ports show are
+// added to the machine's trusted roots (the Wine prefix's) for the test's life, the one
+// meant to be untrusted excepted.
 #include <winsock2.h>
 // After winsock2.h, which must come before windows.h.
 #include <windows.h>
@@ -14,6 +16,7 @@
 #include "platform/win32/wininet_http_transport.h"
 #include "tests/platform/http_contract_wire.h"
 #include "tests/platform/http_transport_contract.h"
+#include "tests/support/trusted_roots.h"
 
 namespace {
 
@@ -76,12 +79,25 @@ int ControlPort() {
 class CWinInetContractPeer : public IHttpContractPeer {
  public:
   CWinInetContractPeer() : m_nControlPort(ControlPort()) {
+    // The peer shows the same certificates for as long as it runs: trusted once.
+    static const CScopedTrustedRoots s_trusted(Control(m_nControlPort, "GET", "/trust"));
     std::istringstream ports(Control(m_nControlPort, "POST", "/new"));
-    ports >> m_nPort >> m_nClosedPort;
+    ports >> m_nPort >> m_nClosedPort >> m_aTlsPorts[0] >> m_aTlsPorts[1] >> m_aTlsPorts[2];
   }
   IHttpTransport& Transport() override { return m_transport; }
   std::string Host() const override { return "127.0.0.1"; }
   int Port() const override { return m_nPort; }
+  int TlsPort(ETlsCertificate certificate) override {
+    switch (certificate) {
+      case ETlsCertificate::kTrusted:
+        return m_aTlsPorts[0];
+      case ETlsCertificate::kUntrusted:
+        return m_aTlsPorts[1];
+      case ETlsCertificate::kOtherName:
+        return m_aTlsPorts[2];
+    }
+    return 0;
+  }
   int ClosedPort() const override { return m_nClosedPort; }
   void Script(const HttpScriptedAnswer& answer) override {
     Control(m_nControlPort, "POST", "/script", EncodeAnswer(answer));
@@ -94,6 +110,7 @@ class CWinInetContractPeer : public IHttpContractPeer {
   int m_nControlPort;
   int m_nPort = 0;
   int m_nClosedPort = 0;
+  int m_aTlsPorts[3] = {};  // trusted, untrusted, for another name
   CWinInetHttpTransport m_transport;
 };
 

@@ -11,8 +11,35 @@ using State = CScriptedHttpTransport::State;
 struct SessionScript {
   std::shared_ptr<State> pState;
   ScriptedHttpAnswer answer;
-  RecordedHttpExchange settings;  // user agent, time-outs, host and port
+  RecordedHttpExchange settings;  // user agent, time-outs, host, port and scheme
   bool bRefused = false;
+  ScriptedPortKind ePort = ScriptedPortKind::kAny;
+
+  // Why a request on this session's connection gets no answer from the port, before any
+  // script plays; empty when the port takes it.
+  std::string PortRefusal() const {
+    if (bRefused) {
+      return "the server could not be reached (scripted: connection refused)";
+    }
+    const bool bTlsPort = ePort == ScriptedPortKind::kTlsTrusted ||
+                          ePort == ScriptedPortKind::kTlsUntrusted ||
+                          ePort == ScriptedPortKind::kTlsOtherName;
+    if (!settings.bTls) {
+      return bTlsPort ? "the connection was closed before an answer came (scripted: plain "
+                        "HTTP to a TLS port)"
+                      : std::string();
+    }
+    switch (ePort) {
+      case ScriptedPortKind::kPlainOnly:
+        return "no TLS connection could be made (scripted: the server speaks plain HTTP)";
+      case ScriptedPortKind::kTlsUntrusted:
+        return "the server's certificate was refused: no trusted root vouches for it (scripted)";
+      case ScriptedPortKind::kTlsOtherName:
+        return "the server's certificate was refused: it names another host (scripted)";
+      default:
+        return std::string();
+    }
+  }
 
   bool Fails(HttpStep step) const { return answer.eFailAt == step; }
 
@@ -58,7 +85,11 @@ class CScriptedRequest : public IHttpRequest {
       return false;  // a request is sent once
     }
     m_bSent = true;
-    if (m_session->bRefused || m_session->Fails(HttpStep::kSend)) {
+    m_strFailure = m_session->PortRefusal();
+    if (m_strFailure.empty() && m_session->Fails(HttpStep::kSend)) {
+      m_strFailure = "the server did not answer (scripted)";
+    }
+    if (!m_strFailure.empty()) {
       m_bFailed = true;
       return false;
     }
@@ -95,6 +126,8 @@ class CScriptedRequest : public IHttpRequest {
     return true;
   }
 
+  std::string DescribeFailure() const override { return m_strFailure; }
+
   bool Read(char* buffer, std::uint32_t size, std::uint32_t* read) override {
     if (BodyStepFails(HttpStep::kRead)) {
       return false;
@@ -128,6 +161,7 @@ class CScriptedRequest : public IHttpRequest {
     }
     if (m_bFailed || (m_session->Fails(step) && m_nChunk >= m_session->answer.nFailAfterChunks)) {
       m_bFailed = true;
+      m_strFailure = "the connection failed (scripted)";
     }
     return m_bFailed;
   }
@@ -138,6 +172,7 @@ class CScriptedRequest : public IHttpRequest {
   bool m_bSent = false;
   bool m_bAnswered = false;
   bool m_bFailed = false;
+  std::string m_strFailure;
   std::size_t m_nChunk = 0;
   std::size_t m_nOffset = 0;
 };
@@ -179,13 +214,19 @@ class CScriptedSession : public IHttpSession {
     m_session->settings.dwReceiveTimeoutMs = receiveMs;
   }
 
-  std::unique_ptr<IHttpConnection> Connect(const std::string& host, int port) override {
+  std::unique_ptr<IHttpConnection> Connect(const std::string& host, int port,
+                                           HttpScheme scheme) override {
     if (!IsAcceptableHost(host, port) || m_session->Fails(HttpStep::kConnect)) {
       return nullptr;
     }
     m_session->settings.strHost = host;
     m_session->settings.nPort = port;
-    m_session->Locked([&](State& s) { m_session->bRefused = s.aRefusedPorts.count(port) > 0; });
+    m_session->settings.bTls = scheme == HttpScheme::kHttps;
+    m_session->Locked([&](State& s) {
+      m_session->bRefused = s.aRefusedPorts.count(port) > 0;
+      const auto kind = s.aPortKinds.find(port);
+      m_session->ePort = kind != s.aPortKinds.end() ? kind->second : ScriptedPortKind::kAny;
+    });
     return std::make_unique<CScriptedConnection>(m_session);
   }
 
@@ -229,6 +270,11 @@ void CScriptedHttpTransport::SetStandingAnswer(ScriptedHttpAnswer answer) {
 void CScriptedHttpTransport::RefusePort(int port) {
   std::lock_guard<std::mutex> lock(m_state->mutex);
   m_state->aRefusedPorts.insert(port);
+}
+
+void CScriptedHttpTransport::SetPortKind(int port, ScriptedPortKind kind) {
+  std::lock_guard<std::mutex> lock(m_state->mutex);
+  m_state->aPortKinds[port] = kind;
 }
 
 std::size_t CScriptedHttpTransport::Pending() {

@@ -3,14 +3,16 @@
 // client sent, so the transport rules are tested without a network.
 //
 // Faithful to the seam: headers that are not one "Name: value" line are dropped, a request
-// sends no cookies, a failed step leaves its object good only for destruction, and any
-// number of threads may use the transport at once.
+// sends no cookies, a failed step leaves its object good only for destruction, a TLS request
+// goes nowhere unless the port's certificate is trusted and names its host, and any number of
+// threads may use the transport at once.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -29,6 +31,16 @@ enum class HttpStep {
   kQueryStatusCode,
   kQueryDataAvailable,  // also: the server stops sending (the receive time-out)
   kRead,
+};
+
+// What listens on a port. By default a server that speaks what the client asks for: plain
+// HTTP, or TLS with a certificate the client trusts.
+enum class ScriptedPortKind {
+  kAny,
+  kPlainOnly,     // a TLS request finds no TLS there
+  kTlsTrusted,    // TLS only
+  kTlsUntrusted,  // TLS only, with a certificate no trusted root vouches for
+  kTlsOtherName,  // TLS only, with a trusted certificate for another host
 };
 
 struct ScriptedHttpAnswer {
@@ -53,6 +65,7 @@ struct RecordedHttpExchange {
   std::uint32_t dwReceiveTimeoutMs = 0;
   std::string strHost;
   int nPort = 0;
+  bool bTls = false;  // the connection asked for TLS
   std::string strVerb;
   std::string strPath;
   std::vector<std::string> aHeaders;  // as added, a later one replacing its name's earlier
@@ -71,6 +84,7 @@ class CScriptedHttpTransport : public IHttpTransport {
   void SetStandingAnswer(ScriptedHttpAnswer answer);
   // Connections to `port` are refused: their requests' Send fails.
   void RefusePort(int port);
+  void SetPortKind(int port, ScriptedPortKind kind);
   std::size_t Pending();
 
   // One entry per request opened, in order.
@@ -88,6 +102,7 @@ class CScriptedHttpTransport : public IHttpTransport {
     std::deque<ScriptedHttpAnswer> aScript;
     std::optional<ScriptedHttpAnswer> standing;
     std::set<int> aRefusedPorts;
+    std::map<int, ScriptedPortKind> aPortKinds;
     std::vector<std::shared_ptr<RecordedHttpExchange>> aExchanges;
     std::vector<std::string> aClosed;
   };

@@ -1,6 +1,8 @@
 // The REST client on the Windows adapters (WinInet, MSXML 3, the Win32 clock) against the
-// emulated service, a Linux program that the test driver starts on loopback: the token login,
-// the polls, the status permission, and the service's faults reaching their outcomes.
+// emulated service, a Linux program that the test driver starts on loopback serving HTTPS:
+// the token login, the polls, the status permission, and the service's faults reaching their
+// outcomes, all over TLS. The emulator's certificate is added to the machine's trusted roots
+// (the Wine prefix's) for the test's life.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,39 +18,49 @@
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/wininet_http_transport.h"
 #include "tests/support/recording_log_backend.h"
+#include "tests/support/trusted_roots.h"
 
 namespace {
 
-// The port of the emulator's "http://127.0.0.1:PORT", as the driver hands it over.
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+// The port of the emulator's "https://127.0.0.1:PORT", as the driver hands it over.
 int EmulatorPort() {
-  const char* address = std::getenv("ZENLET_RESTEMU_ADDRESS");
-  const std::string text = address != nullptr ? address : "";
+  const std::string text = Environment("ZENLET_RESTEMU_ADDRESS");
   const std::size_t colon = text.rfind(':');
-  return colon == std::string::npos ? 0 : std::atoi(text.c_str() + colon + 1);
+  return text.rfind("https://", 0) != 0 || colon == std::string::npos
+             ? 0
+             : std::atoi(text.c_str() + colon + 1);
 }
 
 class RestClientEmulatorTest : public ::testing::Test {
  protected:
+  static void SetUpTestSuite() {
+    s_pTrusted = new CScopedTrustedRoots(Environment("ZENLET_RESTEMU_ADDRESS_CERTIFICATE"));
+  }
+  static void TearDownTestSuite() {
+    delete s_pTrusted;
+    s_pTrusted = nullptr;
+  }
+
   void SetUp() override {
-    ASSERT_GT(m_nPort, 0) << "no emulator address in ZENLET_RESTEMU_ADDRESS";
+    ASSERT_GT(m_nPort, 0) << "no https:// emulator address in ZENLET_RESTEMU_ADDRESS";
   }
 
   static DeploymentConfig Deployment(int port) {
-    const std::string address = "http://127.0.0.1:" + std::to_string(port);
-    DeploymentConfig config = GetDeploymentConfig();
-    config.strApiHost = "127.0.0.1";
-    config.nApiPort = port;
-    config.strLoginPage = address + "/login.php";
-    config.strAuthorizePage = address + "/authorize.php";
-    config.strSiteAddress = address + "/";
-    return config;
+    const std::string root = "https://127.0.0.1:" + std::to_string(port) + "/";
+    return DeploymentForLocalService(GetDeploymentConfig(), root, root);
   }
 
   // A POST of `body` to `path` through WinInet, as the browser or the emulator's control
   // interface takes it; the status code, or -1.
   int Post(const std::string& path, const std::string& body, const std::string& contentType) {
     auto session = m_http.OpenSession("Mozilla/4.0 (compatible; Zenlet test browser)");
-    auto connection = session ? session->Connect("127.0.0.1", m_nPort) : nullptr;
+    auto connection =
+        session ? session->Connect("127.0.0.1", m_nPort, HttpScheme::kHttps) : nullptr;
     auto request = connection ? connection->OpenRequest("POST", path) : nullptr;
     if (!request) {
       return -1;
@@ -76,6 +88,7 @@ class RestClientEmulatorTest : public ::testing::Test {
     ASSERT_TRUE(m_client.GetSession(result));
   }
 
+  static CScopedTrustedRoots* s_pTrusted;
   int m_nPort = EmulatorPort();
   CWinInetHttpTransport m_http;
   CMsxmlParser m_xml;
@@ -84,6 +97,8 @@ class RestClientEmulatorTest : public ::testing::Test {
   CLogger m_logger{"fap", &m_log};
   CFacebookClient m_client{Deployment(m_nPort), m_http, m_xml, m_clock, m_logger};
 };
+
+CScopedTrustedRoots* RestClientEmulatorTest::s_pTrusted = nullptr;
 
 TEST_F(RestClientEmulatorTest, ATokenLoginGivesASessionAndThePollsFillTheState) {
   LogIn();
@@ -105,13 +120,22 @@ TEST_F(RestClientEmulatorTest, ATokenLoginGivesASessionAndThePollsFillTheState) 
   EXPECT_EQ(m_log.Count(LogPriority::kError, ""), 0);
 }
 
-TEST_F(RestClientEmulatorTest, AStatusWithoutThePermissionIsRefusedWithItsCode) {
+TEST_F(RestClientEmulatorTest, AStatusPostsOnceThePermissionIsGranted) {
   LogIn();
   FacebookCallResult result;
   EXPECT_FALSE(m_client.SetStatus(L"is testing on Windows", result));
   EXPECT_EQ(result.nStatus, -6);
   EXPECT_EQ(result.strErrorCode, L"250");
   EXPECT_EQ(result.nHttpStatus, 200);
+
+  ASSERT_EQ(Post("/authorize.php",
+                 "api_key=" + GetDeploymentConfig().strApiKey +
+                     "&v=1.0&ext_perm=status_update&decision=allow",
+                 "application/x-www-form-urlencoded"),
+            200);
+  result.Reset();
+  EXPECT_TRUE(m_client.SetStatus(L"is testing on Windows", result));
+  EXPECT_EQ(result.nStatus, 1);
 }
 
 // The service's faults, through the emulator's control interface: a page instead of XML, an

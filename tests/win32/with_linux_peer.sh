@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows test beside a Linux program that serves it on loopback: starts the program,
 # hands the first line it prints (its address) to the test in an environment variable, runs
-# the test, and stops the program again.
+# the test, and stops the program again. A program serving https:// prints its certificate
+# in PEM form after the address; the test gets it in VARIABLE_CERTIFICATE.
 #   with_linux_peer.sh VARIABLE PROGRAM [ARGUMENTS...] -- TEST COMMAND...
 set -euo pipefail
 variable=$1
@@ -31,4 +32,13 @@ for _ in $(seq 1 200); do
 done
 [ -n "$address" ] || { echo "${peer[0]} printed no address" >&2; exit 1; }
 export "$variable=$address"
+if [[ "$address" == https://* ]]; then
+  for _ in $(seq 1 200); do
+    grep -q -- '-----END CERTIFICATE-----' "$output" && break
+    sleep 0.05
+  done
+  grep -q -- '-----END CERTIFICATE-----' "$output" ||
+    { echo "${peer[0]} printed no certificate" >&2; exit 1; }
+  export "${variable}_CERTIFICATE=$(sed -n '2,$p' "$output")"
+fi
 "$@"

@@ -25,7 +25,11 @@ TEST(CommandLineTest, OptionsAreReadAndBadOnesRefusedWithTheirReason) {
       {{"--batch", "--auto-ok", "--no-auto-browser", "--data-dir", "/tmp/z"}, ""},
       {{"--service", "http://127.0.0.1:9000/"}, ""},
       {{"--service", "http://localhost"}, ""},
-      {{"--service", "https://127.0.0.1:9000/"}, "plain HTTP"},
+      {{"--service", "https://127.0.0.1:9000/"}, ""},
+      {{"--service", "https://[::1]:9443"}, ""},
+      {{"--service", "http://example.org/"}, "plain HTTP is only for a service on this machine"},
+      {{"--service", "http://127.0.0.1.example.org/"}, "plain HTTP is only"},
+      {{"--service", "ftp://127.0.0.1/"}, "root address"},
       {{"--service", "http://127.0.0.1:9000/api/"}, "root address"},
       {{"--service", "http://127.0.0.1:0/"}, "root address"},
       {{"--service", "http://user@host/"}, "root address"},
@@ -51,13 +55,13 @@ TEST(CommandLineTest, OptionsAreReadAndBadOnesRefusedWithTheirReason) {
   }
 
   const ProgramOptions options =
-      ParseCommandLine({"--port", "8080", "--explorers", "3", "--service", "http://example.org/"})
+      ParseCommandLine({"--port", "8080", "--explorers", "3", "--service", "https://example.org/"})
           .options;
   EXPECT_EQ(options.nPagePort, 8080);
   EXPECT_EQ(options.nExplorers, 3);
-  EXPECT_EQ(options.strServiceHost, "example.org");
-  EXPECT_EQ(options.nServicePort, 80);
-  EXPECT_EQ(options.strServiceUrl, "http://example.org:80/");
+  EXPECT_EQ(options.strServiceUrl, "https://example.org:443/");
+  EXPECT_EQ(ParseCommandLine({"--service", "http://localhost"}).options.strServiceUrl,
+            "http://localhost:80/");
   EXPECT_EQ(ParseCommandLine({}).options.strOutlookVersion, "16.0.0.4266");
   EXPECT_EQ(ParseCommandLine({}).options.nExplorers, 1);
 }

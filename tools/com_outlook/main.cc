@@ -47,6 +47,7 @@ struct HostOptions {
   ProgramOptions program;
   std::wstring strProgId = L"Zenlet.Connect";
   int nMeasure = 0;  // connections to time instead of a session
+  int nServicePort = 0;  // the emulator's, on 127.0.0.1
   // Office refuses every button picture, as one whose library had no such property would.
   bool bRefusePictures = false;
   // What the user copied before Outlook started; reported again after Quit.
@@ -94,10 +95,12 @@ std::optional<HostOptions> ReadOptions(int argc, char** argv, std::string* error
     *error = "the COM test Outlook serves no page and keeps no data directory of its own";
     return std::nullopt;
   }
-  if (options.nMeasure == 0 && (p.strServiceUrl.empty() || p.strServiceHost != "127.0.0.1")) {
-    *error = "--service names the emulator on 127.0.0.1 the add-in's loopback build talks to";
+  const std::optional<ServiceAddress> service = ParseServiceAddress(p.strServiceUrl);
+  if (options.nMeasure == 0 && (!service || service->bTls || service->strHost != "127.0.0.1")) {
+    *error = "--service names the emulator on http://127.0.0.1 the add-in's loopback build talks to";
     return std::nullopt;
   }
+  options.nServicePort = service ? service->nPort : 0;
   return options;
 }
 
@@ -196,7 +199,7 @@ int Measure(CHostWindows& host, const HostOptions& options) {
 int Run(CHostWindows& host, const HostOptions& options) {
   const ProgramOptions& program = options.program;
   // The loopback build of the add-in reads where its service is from its process.
-  SetEnvironmentVariableW(L"ZENLET_SERVICE_PORT", std::to_wstring(program.nServicePort).c_str());
+  SetEnvironmentVariableW(L"ZENLET_SERVICE_PORT", std::to_wstring(options.nServicePort).c_str());
 
   SimOutlookOptions simOptions;
   simOptions.strVersion = Utf8ToWide(program.strOutlookVersion);

@@ -1,9 +1,11 @@
 // zenlet-restemu: serves the emulated REST service on a loopback port until interrupted.
 //
-//   zenlet-restemu [--port N] [--scenario FILE] [--verbose]
+//   zenlet-restemu [--port N] [--scenario FILE] [--tls] [--verbose]
 //
 // Prints the address it serves on (http://127.0.0.1:PORT) as its first line; --port 0, the
-// default, picks a free port. Without --scenario it serves the built-in demo scenario.
+// default, picks a free port. Without --scenario it serves the built-in demo scenario. With
+// --tls it serves HTTPS instead (https://127.0.0.1:PORT), with a certificate made at start
+// for 127.0.0.1 and localhost, which it prints in PEM form right after the address.
 #include <pthread.h>
 #include <signal.h>
 
@@ -19,10 +21,10 @@
 namespace {
 
 int Usage(const char* problem) {
-  std::fprintf(
-      stderr,
-      "zenlet-restemu: %s\nusage: zenlet-restemu [--port N] [--scenario FILE] [--verbose]\n",
-      problem);
+  std::fprintf(stderr,
+               "zenlet-restemu: %s\n"
+               "usage: zenlet-restemu [--port N] [--scenario FILE] [--tls] [--verbose]\n",
+               problem);
   return 2;
 }
 
@@ -32,6 +34,7 @@ int main(int argc, char** argv) {
   int port = 0;
   std::string scenarioFile;
   bool bVerbose = false;
+  bool bTls = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--port" && i + 1 < argc) {
@@ -45,6 +48,8 @@ int main(int argc, char** argv) {
       scenarioFile = argv[++i];
     } else if (arg == "--verbose") {
       bVerbose = true;
+    } else if (arg == "--tls") {
+      bTls = true;
     } else if (arg == "--help" || arg == "-h") {
       Usage("serves the emulated REST service on 127.0.0.1");
       return 0;
@@ -73,8 +78,13 @@ int main(int argc, char** argv) {
                      call.strFault.empty() ? "" : " fault ", call.strFault.c_str());
       });
     }
-    emulator.Start(port);
-    std::printf("%s\n", emulator.Address().c_str());
+    if (bTls) {
+      emulator.StartTls(port);
+      std::printf("%s\n%s", emulator.TlsAddress().c_str(), emulator.CertificatePem().c_str());
+    } else {
+      emulator.Start(port);
+      std::printf("%s\n", emulator.Address().c_str());
+    }
     std::fflush(stdout);
 
     int received = 0;

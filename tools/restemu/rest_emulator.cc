@@ -7,7 +7,9 @@
 
 #include "tools/http_front/http_server.h"
 #include "tools/restemu/json_fields.h"
+#include "tools/restemu/self_signed_certificate.h"
 #include "tools/restemu/site_pages.h"
+#include "tools/restemu/tls_http_server.h"
 
 namespace {
 
@@ -218,10 +220,33 @@ void CRestEmulator::Stop() {
   }
   m_stopSignal.notify_all();
   m_pServer->Stop();
+  if (m_pTlsServer) {
+    m_pTlsServer->Stop();
+  }
 }
 
 std::string CRestEmulator::Address() const {
   return "http://127.0.0.1:" + std::to_string(m_nPort);
+}
+
+int CRestEmulator::StartTls(int port) {
+  if (m_pTlsServer) {
+    throw std::logic_error("the emulator serves TLS already");
+  }
+  m_pCertificate = std::make_unique<CSelfSignedCertificate>(LoopbackHosts());
+  m_pTlsServer = std::make_unique<CTlsHttpServer>(
+      [this](const HttpRequest& request, HttpResponse& response) { Route(request, response); },
+      *m_pCertificate);
+  m_nTlsPort = m_pTlsServer->Start(port);
+  return m_nTlsPort;
+}
+
+std::string CRestEmulator::TlsAddress() const {
+  return "https://127.0.0.1:" + std::to_string(m_nTlsPort);
+}
+
+std::string CRestEmulator::CertificatePem() const {
+  return m_pCertificate ? m_pCertificate->Pem() : std::string();
 }
 
 void CRestEmulator::InjectFault(FaultSpec fault) {

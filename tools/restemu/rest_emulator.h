@@ -25,6 +25,8 @@
 #include "tools/restemu/rest_service.h"
 
 class CHttpServer;
+class CSelfSignedCertificate;
+class CTlsHttpServer;
 struct HttpRequest;
 struct HttpResponse;
 
@@ -75,6 +77,16 @@ class CRestEmulator {
   // "http://127.0.0.1:PORT"
   std::string Address() const;
 
+  // Serves over TLS on 127.0.0.1:`port` too (0 picks a free port), beside the plain port or
+  // without it, with a certificate made now for 127.0.0.1 and localhost (tls_http_server.h).
+  // Returns the port. Throws std::runtime_error as Start does. Once only.
+  int StartTls(int port = 0);
+  int TlsPort() const { return m_nTlsPort; }
+  // "https://127.0.0.1:PORT"
+  std::string TlsAddress() const;
+  // The TLS port's certificate in PEM form, for a client to trust; empty before StartTls.
+  std::string CertificatePem() const;
+
   CRestService& Service() { return m_service; }
 
   void InjectFault(FaultSpec fault);
@@ -102,6 +114,9 @@ class CRestEmulator {
   CRestService m_service;
   std::unique_ptr<CHttpServer> m_pServer;
   int m_nPort = 0;
+  std::unique_ptr<CSelfSignedCertificate> m_pCertificate;
+  std::unique_ptr<CTlsHttpServer> m_pTlsServer;
+  int m_nTlsPort = 0;
 
   std::mutex m_stopMutex;
   std::condition_variable m_stopSignal;

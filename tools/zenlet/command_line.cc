@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <optional>
 
+#include "common/deployment.h"
+
 namespace {
 
 // A decimal number from `low` to `high`, nothing else.
@@ -23,44 +25,29 @@ std::optional<int> ReadNumber(const std::string& text, int low, int high) {
   return value;
 }
 
-// "http://host[:port][/]": the client posts to /restserver.php on that host and port and the
-// pages lie beside it, so an address with a path of its own cannot be served.
+// "https://host[:port][/]", or "http://" for a host of this machine: the client posts to
+// /restserver.php on that host and port and the pages lie beside it, so an address with a
+// path of its own cannot be served. Plain HTTP anywhere else would carry the session in clear.
 bool ReadServiceUrl(const std::string& url, ProgramOptions& options, std::string& error) {
-  const std::string scheme = "http://";
-  error =
-      "--service takes the root address of a REST service over plain HTTP, such as "
-      "http://127.0.0.1:8080/";
-  if (url.compare(0, scheme.size(), scheme) != 0) {
+  const std::optional<ServiceAddress> address = ParseServiceAddress(url);
+  if (!address) {
+    error =
+        "--service takes the root address of a REST service, such as https://api.example.org/ "
+        "or http://127.0.0.1:8080/";
     return false;
   }
-  std::string rest = url.substr(scheme.size());
-  if (!rest.empty() && rest.back() == '/') {
-    rest.pop_back();
-  }
-  if (rest.empty() || rest.find_first_of("/?#@ ") != std::string::npos) {
+  if (!address->bTls && !IsLoopbackHost(address->strHost)) {
+    error =
+        "--service: plain HTTP is only for a service on this machine (127.0.0.1, localhost); "
+        "use https:// for " +
+        address->strHost;
     return false;
   }
-  int port = 80;
-  const std::size_t colon = rest.find(':');
-  if (colon != std::string::npos) {
-    const std::optional<int> number = ReadNumber(rest.substr(colon + 1), 1, 65535);
-    if (!number) {
-      return false;
-    }
-    port = *number;
-    rest.resize(colon);
-  }
-  for (const char c : rest) {
-    if (std::isalnum(static_cast<unsigned char>(c)) == 0 && c != '.' && c != '-') {
-      return false;
-    }
-  }
-  if (rest.empty()) {
-    return false;
-  }
-  options.strServiceUrl = "http://" + rest + ":" + std::to_string(port) + "/";
-  options.strServiceHost = rest;
-  options.nServicePort = port;
+  const std::string host = address->strHost.find(':') != std::string::npos
+                               ? "[" + address->strHost + "]"
+                               : address->strHost;
+  options.strServiceUrl =
+      (address->bTls ? "https://" : "http://") + host + ":" + std::to_string(address->nPort) + "/";
   error.clear();
   return true;
 }
@@ -134,8 +121,8 @@ that shows the Outlook windows with their Zenlet bar, and prints the page's addr
 
 Options:
   --port N               serve the page on port N (default: a free port)
-  --service URL          use the REST service at URL (http://host:port/) instead of the
-                         built-in emulator
+  --service URL          use the REST service at URL (https://host[:port]/, or http:// for
+                         127.0.0.1 or localhost) instead of the built-in emulator
   --data-dir DIR         keep the settings, their key, the log and the built-in emulator's
                          state in DIR (default: the XDG folders)
   --explorers N          explorer windows open at start (default 1, at most 16)

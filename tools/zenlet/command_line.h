@@ -6,12 +6,10 @@
 #include <vector>
 
 struct ProgramOptions {
-  int nPagePort = 0;           // the page's port; 0 picks a free one
-  std::string strServiceUrl;   // root address of a REST service; empty: the emulator
-  std::string strServiceHost;  // host and port taken from strServiceUrl
-  int nServicePort = 0;
-  std::string strDataDir;  // empty: the XDG folders
-  int nExplorers = 1;      // explorer windows open at start-up
+  int nPagePort = 0;          // the page's port; 0 picks a free one
+  std::string strServiceUrl;  // "scheme://host:port/" of a REST service; empty: the emulator
+  std::string strDataDir;     // empty: the XDG folders
+  int nExplorers = 1;         // explorer windows open at start-up
   std::string strOutlookVersion = "16.0.0.4266";
   bool bBatch = false;          // JSON Lines on standard input and output, no page
   bool bNoAutoBrowser = false;  // batch: leave the emulator's pages to the script

@@ -18,6 +18,7 @@
 #include "addin/addin_module.h"
 #include "common/deployment.h"
 #include "common/text.h"
+#include "platform/curl/curl_http_transport.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/terminal_user_shell.h"
@@ -168,26 +169,33 @@ int Run(const ProgramOptions& options) {
     }
   }
 
+  // The built-in service takes the API calls over TLS, with a certificate made now that the
+  // add-in's transport trusts beside the system's roots; the login and permission pages a
+  // person's browser opens stay on its plain loopback port, so no browser warns about it.
   std::unique_ptr<CRestEmulator> pEmulator;
-  std::string serviceHost = options.strServiceHost;
-  int servicePort = options.nServicePort;
+  std::string serviceAddress = options.strServiceUrl;
+  std::string pageAddress = options.strServiceUrl;
   if (options.strServiceUrl.empty()) {
     pEmulator = std::make_unique<CRestEmulator>(
         ParseScenario(DemoScenarioText(), static_cast<std::int64_t>(std::time(nullptr))));
     KeepEmulatorState(pEmulator->Service());
-    servicePort = pEmulator->Start(0);
-    serviceHost = "127.0.0.1";
+    pEmulator->Start(0);
+    pEmulator->StartTls(0);
+    serviceAddress = pEmulator->TlsAddress() + "/";
+    pageAddress = pEmulator->Address() + "/";
   }
-  const std::string serviceAddress =
-      "http://" + serviceHost + ":" + std::to_string(servicePort) + "/";
 
   CPosixPlatform adapters;
   Platform platform = adapters.Bundle();
+  CCurlHttpTransport serviceTransport(pEmulator ? pEmulator->CertificatePem() : std::string());
+  platform.pHttp = &serviceTransport;
   SimOutlookOptions outlookOptions;
   outlookOptions.strVersion = Utf8ToWide(options.strOutlookVersion);
   CSimOutlook outlook(*platform.pClock, outlookOptions);
   WireSimulatedHost(outlook, &platform);
-  CLinkedAddin addin(outlook, platform, ServiceDeployment(serviceHost, servicePort));
+  CLinkedAddin addin(
+      outlook, platform,
+      DeploymentForLocalService(GetDeploymentConfig(), serviceAddress, pageAddress));
 
   CDriver::Settings settings;
   settings.ready = {{"version", kProductVersion},
@@ -197,7 +205,7 @@ int Run(const ProgramOptions& options) {
                     {"data_dir", dataDir.empty() ? nullptr : nlohmann::ordered_json(dataDir)}};
   settings.bAutoOk = options.bAutoOk;
   if (pEmulator && options.bBatch && !options.bNoAutoBrowser) {
-    settings.browser = [browser = CAutoBrowser(servicePort)](const std::wstring& address) {
+    settings.browser = [browser = CAutoBrowser(pEmulator->Port())](const std::wstring& address) {
       browser.Visit(address);
     };
   }

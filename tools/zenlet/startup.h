@@ -3,8 +3,6 @@
 
 #include <string>
 
-#include "common/deployment.h"
-
 // Makes `folder` (and its parents, mode 0700) and proves it can be written by creating and
 // removing a file in it. Fills `absolute` with its absolute path, or `error` with why not.
 bool PrepareDataDir(const std::string& folder, std::string* absolute, std::string* error);

@@ -4,6 +4,8 @@
 // answers, rather than to the build's service.
 #include <windows.h>
 
+#include <string>
+
 #include "platform/win32/module/module_deployment.h"
 
 namespace {
@@ -27,6 +29,7 @@ int ServicePort() {
 }  // namespace
 
 const DeploymentConfig& ModuleDeployment() {
-  static const DeploymentConfig config = ServiceDeployment("127.0.0.1", ServicePort());
+  static const std::string root = "http://127.0.0.1:" + std::to_string(ServicePort()) + "/";
+  static const DeploymentConfig config = DeploymentForLocalService(GetDeploymentConfig(), root, root);
   return config;
 }

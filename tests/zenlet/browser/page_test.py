@@ -241,16 +241,21 @@ class PageInABrowser(unittest.TestCase):
         status.send_keys("is trying Zenlet in a browser")
         status.send_keys(Keys.ENTER)
         main = self.in_new_tab(browser, lambda: self.confirm(browser, "Facebook security policy requires"))
-        self.assertRegex(browser.current_url, r"/authorize\.php\?.*ext_perm=status_update")
+        self.assertRegex(browser.current_url,
+                         r"^http://127\.0\.0\.1:\d+/authorize\.php\?.*ext_perm=status_update")
+        # The pages come from the built-in service's plain port, whose control interface
+        # the test reads; the add-in itself reaches the service over TLS.
+        pages = browser.current_url.split("authorize.php")[0]
         browser.find_element(By.CSS_SELECTOR, 'button[value="allow"]').click()
         self.wait_for(browser, "the permission page's answer",
                       lambda: browser.execute_script("return document.readyState") == "complete")
         self.back_to(browser, main)
         self.confirm(browser, "Please click OK after you have allowed Zenlet")
         service = self.element(browser, "#connection", "connected: ").text.replace("connected: ", "")
+        self.assertRegex(service, r"^https://127\.0\.0\.1:\d+/$")
 
         def posted():
-            with urllib.request.urlopen(service + "_emu/state", timeout=10) as answer:
+            with urllib.request.urlopen(pages + "_emu/state", timeout=10) as answer:
                 message = json.load(answer)["state"]["user"]["status"]["message"]
             return message == "is trying Zenlet in a browser"
         self.wait_for(browser, "the status at the service", posted, timeout=10)
