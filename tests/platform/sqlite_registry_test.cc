@@ -133,12 +133,21 @@ TEST_F(SqliteRegistryTest, ADamagedStoreIsMovedAsideWhenFoundAndTheNextSaveStart
     Execute("DELETE FROM registry_keys WHERE id = 1");
   };
   const auto folderInItsPlace = [this] { fs::create_directories(m_store / "inside"); };
+  // A header naming a schema format SQLite does not know made SQLite answer "unsupported file
+  // format", which was taken for a passing read fault: the file was neither read nor moved
+  // aside, and every save failed for good.
+  const auto unknownSchemaFormat = [this] {
+    ASSERT_EQ(SaveValue(*Make(), 1), kRegOk);
+    std::fstream file(m_store, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(44);  // the schema format number
+    file << std::string(4, '\xCF');
+  };
 
   int variant = 0;
   for (const std::function<void()>& damage :
        {std::function<void()>(garbage), std::function<void()>(brokenPage),
         std::function<void()>(otherProgram), std::function<void()>(noRootKey),
-        std::function<void()>(folderInItsPlace)}) {
+        std::function<void()>(folderInItsPlace), std::function<void()>(unknownSchemaFormat)}) {
     SCOPED_TRACE(variant++);
     fs::remove_all(m_temp.Path() + "/config");
     fs::create_directories(m_folder);
