@@ -1,6 +1,7 @@
 // The REST client's two hot paths against the library work they cannot avoid: building and
 // signing a status request against MD5 alone over the same bytes, and reading a 100-friend
-// FQL answer into user records against a bare libxml2 parse of the same text.
+// FQL answer into user records against a bare libxml2 parse of the same text. Also the log
+// line of a hostile answer of the largest size read, against the client's parse of it.
 #include <benchmark/benchmark.h>
 #include <libxml/parser.h>
 
@@ -13,7 +14,9 @@
 #include "common/logger.h"
 #include "facebook/call_result.h"
 #include "facebook/facebook_client.h"
+#include "facebook/http_post.h"
 #include "facebook/request_params.h"
+#include "facebook/response_log.h"
 #include "facebook/response_parser.h"
 #include "platform/http_transport.h"
 #include "platform/libxml2/libxml2_parser.h"
@@ -122,5 +125,57 @@ void BM_BareLibxml2ParseOfTheSameText(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * answer.size()));
 }
 BENCHMARK(BM_BareLibxml2ParseOfTheSameText);
+
+// An answer of kMaxResponseBytes made of one piece over and over: 0 unended tags, 1 keys
+// without ends, 2 values, 3 distinct secrets. Masking it for the log once scanned the rest of
+// the answer for every tag, or every earlier sibling for every value: minutes to hours.
+std::string HostileAnswer(std::int64_t shape) {
+  std::string answer = "<r>";
+  answer.reserve(kMaxResponseBytes + 64);
+  for (std::size_t i = 0; answer.size() < kMaxResponseBytes - 64; ++i) {
+    switch (shape) {
+      case 0:
+        answer += "<a>";
+        break;
+      case 1:
+        answer += "<key>";
+        break;
+      case 2:
+        answer += "<value/>";
+        break;
+      default:
+        answer += "<secret>s" + std::to_string(i) + "</secret>";
+        break;
+    }
+  }
+  return answer + "</r>";
+}
+
+void BM_LogLineOfAHostileAnswer(benchmark::State& state) {
+  CLibxml2Parser parser;
+  const std::string answer = HostileAnswer(state.range(0));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(FormatResponseForLog(answer, kLoggedResponseBytes, &parser));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * answer.size()));
+}
+BENCHMARK(BM_LogLineOfAHostileAnswer)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+void BM_ParseOfTheSameHostileAnswer(benchmark::State& state) {
+  CNoTransport transport;
+  CLibxml2Parser parser;
+  CPosixClock clock;
+  CLogger logger("fap", nullptr);
+  CFacebookClient client(GetDeploymentConfig(), transport, parser, clock, logger);
+  const std::string answer = HostileAnswer(state.range(0));
+  for (auto _ : state) {
+    FacebookCallResult result;
+    result.strResponse = answer;
+    ParseResponse(client, result);
+    benchmark::DoNotOptimize(result.nStatus);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * answer.size()));
+}
+BENCHMARK(BM_ParseOfTheSameHostileAnswer)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 }  // namespace

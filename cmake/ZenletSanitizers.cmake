@@ -5,5 +5,16 @@ if(ZENLET_SANITIZE)
   add_link_options(-fsanitize=${_zenlet_sanitizers})
   # GCC's flow analysis reports false "maybe uninitialized" warnings inside the standard
   # library (std::regex, std::function) once sanitizer instrumentation is in the code.
-  add_compile_options(-Wno-maybe-uninitialized)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    add_compile_options(-Wno-maybe-uninitialized)
+  endif()
+endif()
+
+# The fuzz build: every library carries libFuzzer's coverage instrumentation, and only the
+# fuzz targets link libFuzzer itself (fuzz/CMakeLists.txt).
+if(ZENLET_BUILD_FUZZERS)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "The fuzz targets need clang with libFuzzer (the fuzz preset)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link)
 endif()

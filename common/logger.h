@@ -32,7 +32,7 @@ class CLogger {
   const std::string& Category() const { return m_strCategory; }
 
  private:
-  void Write(LogPriority priority, const char* format, va_list args);
+  void Write(LogPriority priority, const char* format, va_list args) ZENLET_PRINTF_FORMAT(3, 0);
 
   std::string m_strCategory;
   ILogBackend* m_pBackend;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "common/text.h"
@@ -15,6 +16,13 @@ constexpr std::string_view kMask = "********";
 // A secret piece the parsed document names is masked wherever it is left in the line; a
 // shorter one would mask unrelated text, and the scan has covered it already.
 constexpr std::size_t kShortestScrubbedPiece = 4;
+
+// How far past its start tag the scan looks for the end of a secret or of a key, much further
+// than any real one reaches. An element not ended within it counts as not ended: a secret is
+// masked to the end of the text, a key is taken for one naming a secret. Without the bound,
+// an answer of many unended tags was scanned to its end once for each of them, which took
+// minutes for one large answer.
+constexpr std::size_t kFarthestEndTag = 16 * 1024;
 
 bool IsSecretName(std::string_view name) {
   return name == "session_key" || name == "secret";
@@ -175,16 +183,19 @@ std::string MaskSecrets(std::string_view response, std::size_t limit) {
     const bool secret =
         IsSecretName(tag.strLocalName) || (maskNextValue && tag.strLocalName == "value");
     maskNextValue = false;
-    const std::size_t end = MatchingEndTag(response, at, tag.strName);
+    if (!secret && tag.strLocalName != "key") {
+      continue;
+    }
+    const std::size_t end =
+        MatchingEndTag(response.substr(0, at + kFarthestEndTag), at, tag.strName);
     if (secret) {
       // Everything up to the element's own end tag, whatever it holds; to the end of the
       // text when the answer is cut short or never closes it.
       out.append(kMask);
       at = end == std::string_view::npos ? response.size() : end;
-    } else if (tag.strLocalName == "key") {
-      const std::string name =
-          CharacterData(response, at, end == std::string_view::npos ? response.size() : end);
-      maskNextValue = IsSecretName(TrimXmlSpace(name));
+    } else {
+      maskNextValue = end == std::string_view::npos ||
+                      IsSecretName(TrimXmlSpace(CharacterData(response, at, end)));
     }
   }
   return out;
@@ -197,18 +208,31 @@ void AddPiece(std::vector<std::string>* pieces, const std::wstring& text) {
   }
 }
 
+std::wstring_view LocalName(const std::wstring& name) {
+  const std::size_t colon = name.rfind(L':');
+  return colon == std::wstring::npos ? std::wstring_view(name)
+                                     : std::wstring_view(name).substr(colon + 1);
+}
+
 // The secret texts of a parsed answer: each secret element's text and every text inside it,
 // and the same of each "value" that follows a "key" naming a secret.
 std::vector<std::string> ParsedSecrets(const IXmlNode& root) {
   std::vector<std::shared_ptr<IXmlNode>> secrets;
   root.SelectAll(L"//*[local-name()='session_key' or local-name()='secret']", &secrets);
-  std::vector<std::shared_ptr<IXmlNode>> values;
-  root.SelectAll(L"//*[local-name()='value']", &values);
-  for (const std::shared_ptr<IXmlNode>& value : values) {
-    const std::shared_ptr<IXmlNode> key =
-        value->SelectSingle(L"preceding-sibling::*[1][local-name()='key']");
-    if (key && IsSecretName(TrimXmlSpace(WideToUtf8(key->Text())))) {
-      secrets.push_back(value);
+  // Each element holding values is walked once, child by child. Asking every value for the
+  // sibling before it walked all the siblings before it, so an answer of many values took
+  // hours to log.
+  std::vector<std::shared_ptr<IXmlNode>> holders;
+  root.SelectAll(L"//*[*[local-name()='value']]", &holders);
+  for (const std::shared_ptr<IXmlNode>& holder : holders) {
+    std::vector<std::shared_ptr<IXmlNode>> children;
+    holder->SelectAll(L"*", &children);
+    for (std::size_t i = 1; i < children.size(); ++i) {
+      if (LocalName(children[i]->Name()) == L"value" &&
+          LocalName(children[i - 1]->Name()) == L"key" &&
+          IsSecretName(TrimXmlSpace(WideToUtf8(children[i - 1]->Text())))) {
+        secrets.push_back(children[i]);
+      }
     }
   }
   std::vector<std::string> pieces;
@@ -220,9 +244,12 @@ std::vector<std::string> ParsedSecrets(const IXmlNode& root) {
       AddPiece(&pieces, text->Text());
     }
   }
-  // Longest first, so that a piece inside a longer one does not leave the rest behind.
-  std::sort(pieces.begin(), pieces.end(),
-            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  // Longest first, so that a piece inside a longer one does not leave the rest behind; each
+  // once.
+  std::sort(pieces.begin(), pieces.end(), [](const std::string& a, const std::string& b) {
+    return a.size() != b.size() ? a.size() > b.size() : a < b;
+  });
+  pieces.erase(std::unique(pieces.begin(), pieces.end()), pieces.end());
   return pieces;
 }
 

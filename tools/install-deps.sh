@@ -17,6 +17,11 @@ packages=(
   libgnutls30
 )
 
+# The fuzz targets (the fuzz preset): Debian's clang, and the compiler runtime with libFuzzer
+# and the sanitizers, which clang does not bring along. Both are the distribution's default
+# version, so they always match.
+packages+=(clang libclang-rt-dev)
+
 # The page's browser test: Debian's chromium, its chromedriver and the selenium bindings of
 # Debian's own python3. Packaged together, they always match one another; nothing of npm,
 # nor any Node.js or browser the machine may carry, is used.

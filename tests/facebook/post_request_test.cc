@@ -271,4 +271,25 @@ TEST(ResponseLogTest, SecretsAreMaskedInEveryShapeOfAnswer) {
   EXPECT_EQ(LoggedResponses(h.log)[0].find("B2B2"), std::string::npos);
 }
 
+// Regression: masking searched the rest of the answer for the end of every element it met,
+// and asked every value for the element before it, so one large answer of unended tags or of
+// many values took minutes to hours to log, on Outlook's main thread during a login. The
+// search for an end tag now has a reach (bench/client_bench.cc measures the whole), and a
+// secret or a key not ended within it is taken at its worst: the secret runs to the end of
+// the text, and the key names a secret.
+TEST(ResponseLogTest, ElementsEndingOutOfTheScansReachAreMaskedAtTheirWorst) {
+  const std::string far(64 * 1024, ' ');
+  const std::string keyed =
+      "<r><arg><key>method" + far + "</key><value>V1V1</value></arg><v>1</v></r>";
+  const std::string logged = FormatResponseForLog(keyed, keyed.size());
+  EXPECT_EQ(logged.find("V1V1"), std::string::npos);
+  EXPECT_NE(logged.find("<value>********</value></arg><v>1</v>"), std::string::npos);
+
+  const std::string secret = "<r><secret>" + far + "S2S2</secret><uid>8055</uid></r>";
+  EXPECT_EQ(FormatResponseForLog(secret, secret.size()), "<r><secret>********");
+
+  const std::string near = "<r><arg><key>method</key><value>V3</value></arg></r>";
+  EXPECT_EQ(FormatResponseForLog(near, 100), near);
+}
+
 }  // namespace

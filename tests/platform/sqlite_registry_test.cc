@@ -133,12 +133,42 @@ TEST_F(SqliteRegistryTest, ADamagedStoreIsMovedAsideWhenFoundAndTheNextSaveStart
     Execute("DELETE FROM registry_keys WHERE id = 1");
   };
   const auto folderInItsPlace = [this] { fs::create_directories(m_store / "inside"); };
+  // A header naming a schema format SQLite does not know made SQLite answer "unsupported file
+  // format", which was taken for a passing read fault: the file was neither read nor moved
+  // aside, and every save failed for good.
+  const auto unknownSchemaFormat = [this] {
+    ASSERT_EQ(SaveValue(*Make(), 1), kRegOk);
+    std::fstream file(m_store, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(44);  // the schema format number
+    file << std::string(4, '\xCF');
+  };
+  // A byte changed in the key of one value's record (the folded "FBUN" of the options made
+  // "FBSS") passed SQLite's quick check: the save of the session secret then replaced one of
+  // the two rows under that key and the next read found the other, so the user was logged out
+  // at every start.
+  const auto valueKeyOutOfOrder = [this] {
+    {
+      std::unique_ptr<CSqliteRegistry> registry = Make();
+      std::unique_ptr<IRegistryKey> key;
+      ASSERT_EQ(registry->CreateKey(kUser, kOptions, &key), kRegOk);
+      const std::vector<std::uint8_t> sealed(170, '4');
+      for (const wchar_t* name : {L"TRI", L"TL", L"TP", L"FBSK", L"FBSS", L"FBUID", L"FBUN"}) {
+        ASSERT_EQ(key->SetValue(name, kRegSz, sealed.data(), 170), kRegOk);
+      }
+    }
+    std::string bytes = ReadWholeFile(m_store);
+    const std::size_t at = bytes.find("FBUNFBUN");  // the folded name, then the name
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, 4, "FBSS");
+    std::ofstream(m_store, std::ios::binary | std::ios::trunc) << bytes;
+  };
 
   int variant = 0;
   for (const std::function<void()>& damage :
        {std::function<void()>(garbage), std::function<void()>(brokenPage),
         std::function<void()>(otherProgram), std::function<void()>(noRootKey),
-        std::function<void()>(folderInItsPlace)}) {
+        std::function<void()>(folderInItsPlace), std::function<void()>(unknownSchemaFormat),
+        std::function<void()>(valueKeyOutOfOrder)}) {
     SCOPED_TRACE(variant++);
     fs::remove_all(m_temp.Path() + "/config");
     fs::create_directories(m_folder);

@@ -99,6 +99,10 @@ class CRestEmulator {
   // Called after each API call, on the thread that served it.
   void SetCallObserver(std::function<void(const CallRecord&)> observer);
 
+  // Answers one whole request as the server's workers do, without a connection: the way in
+  // for a caller that reads requests itself.
+  void Handle(const HttpRequest& request, HttpResponse& response) { Route(request, response); }
+
  private:
   void Route(const HttpRequest& request, HttpResponse& response);
   void HandleRest(const HttpRequest& request, HttpResponse& response);
