@@ -9,8 +9,8 @@
 
 #include "fuzz/emulator_support.h"
 #include "fuzz/fuzz_support.h"
-#include "tools/restemu/http_request.h"
-#include "tools/restemu/http_server.h"
+#include "tools/http_front/http_request.h"
+#include "tools/http_front/http_server.h"
 #include "tools/restemu/rest_emulator.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include "fuzz/emulator_support.h"
 #include "fuzz/fuzz_support.h"
 // The request reader and the emulator's answers: the only place this target names them.
-#include "tools/restemu/http_request.h"
-#include "tools/restemu/http_server.h"
+#include "tools/http_front/http_request.h"
+#include "tools/http_front/http_server.h"
 #include "tools/restemu/rest_emulator.h"
 
 namespace {
