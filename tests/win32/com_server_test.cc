@@ -169,6 +169,11 @@ TEST(ComServerTest, TheResourcesAreThoseOfTheSharedSources) {
   CBstr name;
   ASSERT_EQ(library->GetDocumentation(-1, nullptr, name.Receive(), nullptr, nullptr), S_OK);
   EXPECT_EQ(name.Text(), L"Zenlet 1.0 Type Library");
+  // Made for this build's platform, which registration writes and unregistration names again.
+  TLIBATTR* libraryAttributes = nullptr;
+  ASSERT_EQ(library->GetLibAttr(&libraryAttributes), S_OK);
+  EXPECT_EQ(libraryAttributes->syskind, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
+  library->ReleaseTLibAttr(libraryAttributes);
   TComPtr<ITypeInfo> coclass;
   ASSERT_EQ(library->GetTypeInfoOfGuid(kClsidConnect, coclass.Receive()), S_OK);
   CBstr className;
@@ -186,13 +191,33 @@ TEST(ComServerTest, TheResourcesAreThoseOfTheSharedSources) {
   defaultInterface->ReleaseTypeAttr(attributes);
 }
 
+// The type library's registration for this build's platform ("win64" or "win32"), in the user's
+// classes or, where the system registers libraries there (Wine), the machine's; empty if none.
+std::wstring RegisteredTypeLibraryPath() {
+  const std::wstring key = L"Software\\Classes\\TypeLib\\" + TypeLibIdText() +
+                           (sizeof(void*) == 8 ? L"\\1.0\\0\\win64" : L"\\1.0\\0\\win32");
+  for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    CRegKeyHandle handle;
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = sizeof(path) - sizeof(wchar_t);
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, handle.Receive()) == ERROR_SUCCESS &&
+        RegQueryValueExW(handle.Get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path),
+                         &size) == ERROR_SUCCESS) {
+      return path;
+    }
+  }
+  return {};
+}
+
+// A 32-bit DLL once unregistered its type library as win64, which it never registered: the
+// win32 registration stayed behind, naming a DLL that the uninstaller then removed.
 TEST(ComServerTest, Regsvr32WritesExactlyTheClassKeysAndRemovesThemAgain) {
   RemoveClassRegistration();
   ASSERT_EQ(RunRegsvr32(L"/s"), 0u);
   EXPECT_EQ(RegisteredClassKeys(), ExpectedClassKeys());
   // The type library is registered for the class's TypeLib entry to name.
   const std::wstring library = L"Software\\Classes\\TypeLib\\" + TypeLibIdText();
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, library) || KeyExists(HKEY_LOCAL_MACHINE, library));
+  EXPECT_EQ(RegisteredTypeLibraryPath(), DllPath());
 
   // A second registration gives the same keys, not more.
   ASSERT_EQ(RunRegsvr32(L"/s"), 0u);
@@ -202,6 +227,11 @@ TEST(ComServerTest, Regsvr32WritesExactlyTheClassKeysAndRemovesThemAgain) {
   EXPECT_TRUE(RegisteredClassKeys().empty());
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID"));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, library));
+  EXPECT_EQ(RegisteredTypeLibraryPath(), L"");
+
+  // Unregistering what is already gone (an uninstaller after a manual regsvr32 /u) once failed
+  // under Wine, which answers E_INVALIDARG for a type library that is not registered.
+  EXPECT_EQ(RunRegsvr32(L"/u /s"), 0u);
 }
 
 // A small automation object of the test's own: it is no Outlook, so the add-in connects

@@ -86,13 +86,19 @@ HRESULT RegisterEmbeddedTypeLibrary(const std::wstring& modulePath) {
   return RegisterTypeLib(library.Get(), path.data(), nullptr);
 }
 
+// The library is registered under the platform it was built for (win64 or win32), and the two
+// DLLs' registrations of the one library id stand side by side: each removes only its own.
+constexpr SYSKIND kModuleSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+
 HRESULT UnregisterEmbeddedTypeLibrary() {
   const auto forUser = OleAutomationFunction<UnregisterForUserFunction>("UnRegisterTypeLibForUser");
   const HRESULT hr = forUser != nullptr
-                         ? forUser(kLibidZenlet, 1, 0, LOCALE_NEUTRAL, SYS_WIN64)
-                         : UnRegisterTypeLib(kLibidZenlet, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
-  // A library that is not registered is as unregistered as it gets.
-  return hr == TYPE_E_LIBNOTREGISTERED || hr == TYPE_E_REGISTRYACCESS ? S_OK : hr;
+                         ? forUser(kLibidZenlet, 1, 0, LOCALE_NEUTRAL, kModuleSysKind)
+                         : UnRegisterTypeLib(kLibidZenlet, 1, 0, LOCALE_NEUTRAL, kModuleSysKind);
+  // A library that is not registered is as unregistered as it gets. Wine says so with
+  // E_INVALIDARG, which our constant arguments cannot otherwise earn.
+  return hr == TYPE_E_LIBNOTREGISTERED || hr == TYPE_E_REGISTRYACCESS || hr == E_INVALIDARG ? S_OK
+                                                                                            : hr;
 }
 
 // IClassFactory of Connect: one static object, not counted; LockServer holds module locks.
