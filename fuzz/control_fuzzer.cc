@@ -37,7 +37,9 @@ void Send(CRestEmulator& emulator, std::string_view line) {
           "every control answer is a JSON object with \"ok\"");
   const bool ok = answer["ok"].get<bool>();
   Require(ok == (response.nStatus == 200), "\"ok\" agrees with the status");
-  Require(ok || (answer.contains("error") && answer["error"].is_string()), "a refusal says why");
+  Require(ok || (answer.contains("error") && answer["error"].is_string() &&
+                 !answer["error"].get<std::string>().empty()),
+          "a refusal says why");
 }
 
 }  // namespace

@@ -55,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<DriverCommand> command = ParseDriverCommand(AsText(data, size), &error, &ref);
   if (!command) {
     Require(!error.empty(), "a refused line says why");
+    Require(error.find_first_of("\n\r") == std::string::npos, "a refusal is one line");
     return 0;
   }
   Require(error.empty(), "a command is no refusal");

@@ -3,6 +3,7 @@
 // well-formed.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "fuzz/emulator_support.h"
@@ -16,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     scenario = ParseScenario(AsText(data, size), 1700000000);
   } catch (const CFieldError& error) {
     Require(error.what()[0] != '\0', "a refused scenario says why");
+    Require(std::strpbrk(error.what(), "\n\r") == nullptr, "a refusal is one line");
     return 0;
   }
   CRestService service(scenario);

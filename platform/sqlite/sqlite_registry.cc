@@ -376,6 +376,13 @@ class CSqliteStore {
     if ((status = Integer("PRAGMA user_version", &version)) != SQLITE_OK) {
       return CheckFailure(status, "read format");
     }
+    // SQLite opens a file whose header asks for a newer writer read-only, without a word; ours
+    // never asks for one, and every save would fail for good. A file the user made read-only
+    // is no damage: its saves fail with a line each.
+    if (sqlite3_db_readonly(m_pDb, "main") == 1 && access(m_strPath.c_str(), W_OK) == 0) {
+      MarkDamaged("a file format this program cannot write");
+      return kRegBadDatabase;
+    }
     if (version == 0) {
       sqlite3_int64 tables = 0;
       if ((status = Integer("SELECT count(*) FROM sqlite_master", &tables)) != SQLITE_OK) {

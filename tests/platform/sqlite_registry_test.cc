@@ -142,6 +142,15 @@ TEST_F(SqliteRegistryTest, ADamagedStoreIsMovedAsideWhenFoundAndTheNextSaveStart
     file.seekp(44);  // the schema format number
     file << std::string(4, '\xCF');
   };
+  // A header asking for a newer writer (its write version byte changed) made SQLite open the
+  // file read-only without a word: it read, but every save failed with "attempt to write a
+  // readonly database", for good, and the file was never moved aside.
+  const auto unknownWriteVersion = [this] {
+    ASSERT_EQ(SaveValue(*Make(), 1), kRegOk);
+    std::fstream file(m_store, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(18);  // the file format write version
+    file << '\x07';
+  };
   // A byte changed in the key of one value's record (the folded "FBUN" of the options made
   // "FBSS") passed SQLite's quick check: the save of the session secret then replaced one of
   // the two rows under that key and the next read found the other, so the user was logged out
@@ -168,7 +177,7 @@ TEST_F(SqliteRegistryTest, ADamagedStoreIsMovedAsideWhenFoundAndTheNextSaveStart
        {std::function<void()>(garbage), std::function<void()>(brokenPage),
         std::function<void()>(otherProgram), std::function<void()>(noRootKey),
         std::function<void()>(folderInItsPlace), std::function<void()>(unknownSchemaFormat),
-        std::function<void()>(valueKeyOutOfOrder)}) {
+        std::function<void()>(unknownWriteVersion), std::function<void()>(valueKeyOutOfOrder)}) {
     SCOPED_TRACE(variant++);
     fs::remove_all(m_temp.Path() + "/config");
     fs::create_directories(m_folder);

@@ -87,6 +87,11 @@ TEST(ScenarioTest, MistakesAreReportedWithTheFieldsPath) {
       {R"({"user": {"uid": 1, "name": "A"}, "clock": {"today": "2023-13-01"}})",
        "clock.today: expected a date"},
       {R"({"user": {"uid": 1, "name": "A"},})", "the scenario is not valid JSON"},
+      // A key holding a NUL, followed by text that is not UTF-8, gave a message that began
+      // with the raw key, so the refusal read as empty.
+      {"{\"user\": {\"\\u0000\": \"\xc2x\"}}", R"(user."\u0000": not valid UTF-8)"},
+      {R"({"user": {"uid": 1, "name": "A", "nick name": 1}})",
+       R"(user."nick name": unknown field)"},
   };
   for (const auto& [text, expected] : cases) {
     try {

@@ -128,6 +128,12 @@ TEST(DriverCommandTest, CommandsAreReadAndBadLinesRefusedWithTheirReason) {
       {R"({"cmd":"type","explorer":1,"text":null})", "text: expected a text"},
       // Deep enough to overflow the stack of whatever copies or writes it back.
       {kDeepRef.c_str(), "nested more than 64 levels deep"},
+      // A key holding a NUL, followed by text that is not UTF-8, made a message that began
+      // with the raw key: the refusal read as an empty text and said nothing. What a sender
+      // wrote is quoted in a message with every byte visible.
+      {"{\"\\u0000\":\"\xc2x\"}", R"("\u0000": not valid UTF-8)"},
+      {R"({"cmd":"ok","a\nb":1})", R"("a\nb": unknown field)"},
+      {R"({"cmd":"da\u0000nce"})", R"(unknown command "da\u0000nce")"},
   };
   for (const Case& test : cases) {
     std::string error;

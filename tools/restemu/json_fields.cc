@@ -1,6 +1,7 @@
 #include "tools/restemu/json_fields.h"
 
 #include <limits>
+#include <optional>
 #include <vector>
 
 void CJsonField::Fail(std::string_view what) const {
@@ -18,8 +19,7 @@ void CJsonField::RequireObject(std::initializer_list<std::string_view> allowed) 
       bKnown = bKnown || name == item.key();
     }
     if (!bKnown) {
-      CJsonField(item.value(), m_strPath.empty() ? item.key() : m_strPath + "." + item.key())
-          .Fail("unknown field");
+      CJsonField(item.value(), MemberPath(m_strPath, item.key())).Fail("unknown field");
     }
   }
 }
@@ -29,8 +29,7 @@ bool CJsonField::Has(std::string_view key) const {
 }
 
 CJsonField CJsonField::Member(std::string_view key) const {
-  const std::string path =
-      m_strPath.empty() ? std::string(key) : m_strPath + "." + std::string(key);
+  const std::string path = MemberPath(m_strPath, key);
   if (!Has(key)) {
     throw CFieldError(path + ": missing");
   }
@@ -122,7 +121,7 @@ class CPathTrackingReader : public nlohmann::json_sax<nlohmann::json> {
     return m_builder.start_object(size);
   }
   bool key(string_t& name) override {
-    m_aLevels.back().strKey = name;
+    m_aLevels.back().key = name;
     return m_builder.key(name);
   }
   bool end_object() override { return Close(m_builder.end_object()); }
@@ -148,8 +147,8 @@ class CPathTrackingReader : public nlohmann::json_sax<nlohmann::json> {
  private:
   struct Level {
     bool bArray = false;
-    std::string strKey;      // in an object: the member being read
-    std::size_t nCount = 0;  // in an array: the elements read so far
+    std::optional<std::string> key;  // in an object: the member being read
+    std::size_t nCount = 0;          // in an array: the elements read so far
   };
 
   bool Scalar(bool bResult) {
@@ -164,7 +163,7 @@ class CPathTrackingReader : public nlohmann::json_sax<nlohmann::json> {
     if (m_aLevels.size() == kDeepestNesting) {
       Fail("nested more than " + std::to_string(kDeepestNesting) + " levels deep");
     }
-    m_aLevels.push_back({bArray, std::string(), 0});
+    m_aLevels.push_back({bArray, std::nullopt, 0});
   }
   bool Close(bool bResult) {
     m_aLevels.pop_back();
@@ -176,8 +175,8 @@ class CPathTrackingReader : public nlohmann::json_sax<nlohmann::json> {
     for (const Level& level : m_aLevels) {
       if (level.bArray) {
         path += "[" + std::to_string(level.nCount) + "]";
-      } else if (!level.strKey.empty()) {
-        path += (path.empty() ? "" : ".") + level.strKey;
+      } else if (level.key) {
+        path = MemberPath(path, *level.key);
       }
     }
     static const nlohmann::json kUnread;
@@ -205,6 +204,20 @@ bool IsUtf8(std::string_view text) {
   } catch (const nlohmann::json::type_error&) {
     return false;
   }
+}
+
+std::string QuotedText(std::string_view text) {
+  return DumpJson(nlohmann::json(std::string(text)));
+}
+
+std::string MemberPath(const std::string& path, std::string_view key) {
+  bool bPlain = !key.empty();
+  for (const char c : key) {
+    bPlain = bPlain && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '_' || c == '-');
+  }
+  const std::string name = bPlain ? std::string(key) : QuotedText(key);
+  return path.empty() ? name : path + "." + name;
 }
 
 std::string DumpJson(const nlohmann::json& document) {

@@ -60,5 +60,14 @@ nlohmann::json ParseJsonDocument(std::string_view text, std::string_view what);
 
 bool IsUtf8(std::string_view text);
 
+// `text` in double quotes, escaped as JSON writes it (control characters as \uXXXX, invalid
+// UTF-8 as U+FFFD), so that a message quoting what a sender wrote shows every byte of it and
+// cannot be cut short by a NUL or split by a line feed.
+std::string QuotedText(std::string_view text);
+
+// The path of the member `key` of the field at `path`: "a.b", with `key` quoted (a."b c")
+// unless it is a plain name.
+std::string MemberPath(const std::string& path, std::string_view key);
+
 // A JSON document written out with U+FFFD in place of any invalid UTF-8 it holds.
 std::string DumpJson(const nlohmann::json& document);

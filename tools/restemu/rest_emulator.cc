@@ -526,7 +526,7 @@ void CRestEmulator::HandleControl(const HttpRequest& request, HttpResponse& resp
         body.RequireObject({"name", "granted"});
         const std::string name = body.Member("name").String();
         if (!IsKnownPermission(name)) {
-          body.Member("name").Fail("unknown extended permission \"" + name + "\"");
+          body.Member("name").Fail("unknown extended permission " + QuotedText(name));
         }
         m_service.SetPermission(name, body.Member("granted").Boolean());
       } else if (path == "/_emu/faults") {

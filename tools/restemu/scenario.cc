@@ -185,7 +185,7 @@ Scenario ParseScenario(std::string_view text, std::int64_t realNow) {
     for (std::size_t i = 0; i < permissions.ArraySize(); ++i) {
       std::string name = permissions.Element(i).String();
       if (!IsKnownPermission(name)) {
-        permissions.Element(i).Fail("unknown extended permission \"" + name + "\"");
+        permissions.Element(i).Fail("unknown extended permission " + QuotedText(name));
       }
       scenario.aPermissions.push_back(std::move(name));
     }

@@ -48,7 +48,7 @@ DriverCommand ReadCommand(const CJsonField& root) {
     }
   }
   if (shape == nullptr) {
-    root.Member("cmd").Fail("unknown command \"" + name + "\"");
+    root.Member("cmd").Fail("unknown command " + QuotedText(name));
   }
   const std::string_view argument = shape->szArgument != nullptr ? shape->szArgument : "cmd";
   root.RequireObject({"cmd", "ref", shape->bExplorer ? "explorer" : "cmd", argument});
